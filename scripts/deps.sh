@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, every Debian package the build, the tests and the
+# program need, skipping what is already there.
+set -euo pipefail
+
+PACKAGES=(
+  cmake g++ ninja-build pkg-config
+  qt6-base-dev libqt6printsupport6
+  portaudio19-dev libasound2-plugins libcli11-dev libsndfile1-dev libstb-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
+  pulseaudio pulseaudio-utils sox
+  xvfb xauth imagemagick python3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,255 @@
+// START, SINGLE and STOP, the analyzer's timers, and the acquisition loop:
+// with the sound card a double-buffered loop that keeps the window alive by
+// pumping messages; with a WAV file one block per tick of the file timer.
+#include <cstdio>
+
+#include "analyzer/Graphicinterpolate.h"
+#include "app/Zorvane.h"
+
+namespace zorvane {
+
+namespace {
+
+void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
+  AppState& S = f.S;
+  ConvertSamples(S.BytesPerSample, bufferChoice, S.TransformSize, S.ChannelSelect, S.SampleBlock,
+                 S.CaptureBufferA, S.CaptureBufferB);
+  if (S.DisplayMode == 1 || S.DisplayMode == 3) {
+    WindowAndTransform(S.SampleBlock, S.Spectrum, S.TransformSize, S.WindowTable, S.InputGain,
+                       S.FftReal, S.FftImag);
+    S.PeakFrequency = f.FindPeakFrequency(S.Spectrum, S.TransformSize, S.SizeFactor, S.SampleRate);
+    f.ScaleSpectrum();
+  } else if (S.DisplayMode == 2) {
+    for (int j = 1; j <= S.TransformSize - 1; ++j)
+      S.Spectrum[j] = static_cast<float>(S.TimeDcOffset) +
+                      static_cast<float>(S.SampleBlock[j]) * S.InputGain;
+    f.ScaleTimeTrace();
+  }
+  f.ClearPlot();
+  f.RenderDisplay(S.GraphType, S.DisplayValues);
+}
+
+}  // namespace
+
+void TZorvaneForm::ProcessBlocks() {
+  const uint32_t half = S.CaptureBufferBytes / 2u;
+  if (S.AnalyzerActive == 1 && S.InputSource == 1) return;
+  S.AnalyzerStopRequested = 0;
+  int blocks = 0;
+  int slot = 2;
+  if (S.InputSource == 1) {
+    slot = 1;
+    S.CapturePosition.Bytes = 1;
+    BuildCaptureFormat();
+    OpenCaptureDevice();
+    ResetHeaderA();
+    PrepareHeaderA();
+    QueueBufferA();
+    StartCapture();
+    S.CaptureDeviceOpen = 1;
+  }
+  S.AnalyzerActive = 1;
+
+  if (S.InputSource == 1) {
+    while (S.AnalyzerStopRequested == 0) {
+      ++blocks;
+      if (S.InputSource != 1) break;
+      // Wait until the recording buffer is half full, queue the other one,
+      // then wait for the recording one to complete.
+      auto waitHalf = [&]() {
+        for (;;) {
+          const uint32_t bytes = S.CaptureBufferBytes ? S.CaptureBufferBytes : 1u;
+          const uint32_t r = S.CapturePosition.Bytes % bytes;
+          if (!(r > 0 && r < half)) return true;
+          if (S.AnalyzerStopRequested != 0 || platform.Terminated()) return false;
+          ReadCapturePosition();
+        }
+      };
+      if (slot == 1) {
+        if (!waitHalf()) return;
+        ResetHeaderB();
+        PrepareHeaderB();
+        QueueBufferB();
+        S.CaptureTimedOut = 0;
+        TimeoutTimer->SetEnabled(true);
+        WaitBufferA();
+        UnprepareHeaderA();
+        if (S.AnalyzerStopRequested == 1) return;
+        if (S.CaptureReopenRequested == 1) {
+          platform.Sleep(100);
+          S.CaptureReopenRequested = 0;
+          ShutdownCapture();
+          BuildCaptureFormat();
+          OpenCaptureDevice();
+          ResetHeaderB();
+          PrepareHeaderB();
+          QueueBufferB();
+          StartCapture();
+        }
+        TimeoutTimer->SetEnabled(false);
+        slot = 2;
+      } else {
+        if (!waitHalf()) return;
+        ResetHeaderA();
+        PrepareHeaderA();
+        QueueBufferA();
+        S.CaptureTimedOut = 0;
+        TimeoutTimer->SetEnabled(true);
+        WaitBufferB();
+        UnprepareHeaderB();
+        if (S.AnalyzerStopRequested == 1) return;
+        if (S.CaptureReopenRequested == 1) {
+          platform.Sleep(100);
+          S.CaptureReopenRequested = 0;
+          ShutdownCapture();
+          BuildCaptureFormat();
+          OpenCaptureDevice();
+          ResetHeaderA();
+          PrepareHeaderA();
+          QueueBufferA();
+          StartCapture();
+        }
+        TimeoutTimer->SetEnabled(false);
+        slot = 1;
+      }
+      if (S.AnalyzerStopRequested == 1) return;
+      ProcessBlock(*this, slot);
+      if (S.RunMode == 2 && blocks > 7) {
+        blocks = 0;
+        StopBtnClick();
+      }
+      platform.ProcessMessages();
+    }
+  }
+
+  if (S.InputSource == 2) {
+    slot = 2;
+    if (S.WaveFileOpen != 1 || S.WaveFile == nullptr) {
+      FileTimer->SetEnabled(false);
+      StopBtnClick();
+      platform.MessageBox("No file has been opened", "File Message");
+    } else if (static_cast<int32_t>(S.CaptureBufferBytes) <= S.WaveDataRemaining &&
+               S.CaptureBufferBytes > 0) {
+      // A last block of exactly one buffer is analysed too; only a shorter
+      // rest ends the file.
+      platform.ProcessMessages();
+      const size_t got = std::fread(S.CaptureBufferA, 1, S.CaptureBufferBytes, S.WaveFile);
+      if (got < S.CaptureBufferBytes)
+        std::fill(S.CaptureBufferA + got, S.CaptureBufferA + S.CaptureBufferBytes, uint8_t{0});
+      if (S.DisplayMode == 1 || S.DisplayMode == 3)
+        ComputeWindowTable(S.TransformSize, S.WindowType, S.WindowTable);
+      S.WaveDataRemaining -= S.CaptureBufferBytes;
+      ProcessBlock(*this, slot);
+    } else {
+      StartBtnClick();
+      S.WaveFileEnded = 1;
+      if (S.EofNotify == 1) platform.MessageBox("End of the file data", "File Message");
+    }
+  }
+  if (S.RunMode == 2) StopBtnClick();
+}
+
+void TZorvaneForm::StartBtnClick() {
+  if (S.SweepMode == 1) platform.MessageBox("Cannot run while in the Sweep mode\n", "Error Message");
+  if (S.AnalyzerActive == 0 && S.SweepRunning == 0 && S.SweepMode != 1) {
+    StartBtn->SetFontColor(colors::Red);
+    StartBtn->SetCaption("STOP");
+    SingleBtn->SetFontColor(colors::Red);
+    S.AnalyzerStopRequested = 0;
+    S.RunMode = 1;
+    if (S.InputSource == 1) {
+      ApplyBoardFormat();
+      ChartTimer->SetEnabled(true);
+      ChartTimerTimer();
+    } else {
+      if (S.WaveFileOpen == 1 && S.WaveFileEnded == 1) {
+        S.WaveFileEnded = 0;
+        WaveFileStart();
+      }
+      ApplyFileFormat();
+      S.AnalyzerActive = 1;
+      FileTimer->SetEnabled(true);
+      FileTimerTimer();
+    }
+  } else if (S.AnalyzerActive == 1 && S.SweepRunning == 0) {
+    StartBtn->SetFontColor(colors::Blue);
+    StartBtn->SetCaption("START");
+    SingleBtn->SetFontColor(colors::Red);
+    S.AnalyzerActive = 0;
+    S.AnalyzerStopRequested = 1;
+    S.CaptureTimedOut = 0;
+    if (S.InputSource == 1) {
+      if (S.CaptureDeviceOpen == 1) {
+        S.CaptureDeviceOpen = 0;
+        ShutdownCapture();
+      }
+    } else {
+      FileTimer->SetEnabled(false);
+    }
+  }
+}
+
+void TZorvaneForm::SingleBtnClick() {
+  if (S.SweepMode == 1) platform.MessageBox("Cannot run while in the Sweep mode\n", "Error Message");
+  if (!(S.AnalyzerActive == 0 && S.SweepRunning == 0 && S.SweepMode != 1)) return;
+  SingleBtn->SetFontColor(colors::Blue);
+  StartBtn->SetFontColor(colors::Red);
+  S.RunMode = 2;
+  S.AnalyzerStopRequested = 0;
+  if (S.InputSource == 1) {
+    ApplyBoardFormat();
+    ChartTimer->SetEnabled(true);
+    ChartTimerTimer();
+  } else {
+    if (S.WaveFileOpen == 1 && S.WaveFileEnded == 1) {
+      S.WaveFileEnded = 0;
+      WaveFileStart();
+    }
+    ApplyFileFormat();
+    S.AnalyzerActive = 1;
+    FileTimer->SetEnabled(true);
+    FileTimerTimer();
+  }
+  StopBtnClick();
+}
+
+void TZorvaneForm::StopBtnClick() {
+  StopBtn->SetFontColor(colors::Red);
+  StartBtn->SetFontColor(colors::Red);
+  StartBtn->SetCaption("START");
+  SingleBtn->SetFontColor(colors::Red);
+  S.AnalyzerActive = 0;
+  S.AnalyzerStopRequested = 1;
+  if (S.InputSource == 1) {
+    // Cleared before the shutdown so that a device that keeps failing cannot
+    // bring the failure routine back here without end.
+    if (S.CaptureDeviceOpen == 1) {
+      S.CaptureDeviceOpen = 0;
+      ShutdownCapture();
+    }
+  } else {
+    FileTimer->SetEnabled(false);
+  }
+}
+
+void TZorvaneForm::ChartTimerTimer() {
+  ChartTimer->SetEnabled(false);
+  if (S.AnalyzerStopRequested == 0) ProcessBlocks();
+}
+
+void TZorvaneForm::FileTimerTimer() {
+  if (S.AnalyzerActive == 1) {
+    ProcessBlocks();
+  } else {
+    S.AnalyzerActive = 0;
+    StartBtnClick();
+    FileTimer->SetEnabled(false);
+  }
+}
+
+void TZorvaneForm::TimeoutTimerTimer() {
+  S.CaptureTimedOut = 1;
+  TimeoutTimer->SetEnabled(false);
+}
+
+}  // namespace zorvane

@@ -1,0 +1,204 @@
+// Peak search, vertical scaling, averaging / peak hold and the mapping of
+// bins (or time samples) onto the display points.
+#include <algorithm>
+#include <cmath>
+
+#include "analyzer/Graphicinterpolate.h"
+#include "app/Zorvane.h"
+
+namespace zorvane {
+
+namespace {
+
+// Exponent step of the logarithmic axis, log10(512 f) / (512 f) for the size
+// factor f, with the program's constants for the four transform sizes.
+double LogAxisStep(int sizeFactor) {
+  switch (sizeFactor) {
+    case 1: return 0.005291542892;
+    case 2: return 0.0029397460515;
+    case 4: return 0.0016168603282;
+    case 8: return 0.00088192381521;
+    default: {
+      const double half = 512.0 * std::max(1, sizeFactor);
+      return std::log10(half) / half;
+    }
+  }
+}
+
+// 10^(x * step), kept as a float like every other value of the mapping (so
+// the top of the axis lands exactly on the last bin).
+float LogAxisPower(float x, double step) {
+  return static_cast<float>(std::pow(10.0, static_cast<double>(x) * step));
+}
+
+// Transform size clamped to the arrays.
+int BlockSize(const AppState& S) { return std::clamp(S.TransformSize, 2, kMaxTransform); }
+
+// Vertical conversion of elements 1..count in place.
+// "LOG 2" multiplies the natural logarithm by lnFactor; "LINEAR" multiplies
+// by linearFactor.
+void ConvertLevels(float* __restrict v, int count, int axisMode, float lnFactor,
+                   float linearFactor) {
+  switch (axisMode) {
+    case 2:
+      for (int k = 1; k <= count; ++k) v[k] = 10.0f * std::log10(std::max(v[k], 1.0f));
+      break;
+    case 1:
+      for (int k = 1; k <= count; ++k) v[k] = lnFactor * std::log(std::max(v[k], 1.0f));
+      break;
+    case 0:
+      if (linearFactor != 1.0f)
+        for (int k = 1; k <= count; ++k) v[k] = v[k] * linearFactor;
+      break;
+    default: break;
+  }
+}
+
+// Normal, average or peak hold of elements 1..count into the hold array.
+void ApplyHold(AppState& S, int count) {
+  const float* __restrict sp = S.Spectrum;
+  float* __restrict hold = S.HoldSpectrum;
+  if (S.HoldMode == 2) {
+    const int m = std::clamp(S.AverageCount, 0, kHistoryRows - 1);
+    auto* rows = S.AverageHistory;
+    // Running mean of this block and the m before it. The sum is taken in the
+    // order block, row 1, row 2, ... for every element.
+    for (int k = 1; k <= count; ++k) hold[k] = sp[k];
+    for (int r = 1; r <= m; ++r) {
+      const float* __restrict h = rows[r].data();
+      for (int k = 1; k <= count; ++k) hold[k] += h[k];
+    }
+    const float divisor = static_cast<float>(m + 1);
+    for (int k = 1; k <= count; ++k) hold[k] = hold[k] / divisor;
+    for (int r = m; r >= 2; --r)
+      std::copy(rows[r - 1].begin() + 1, rows[r - 1].begin() + 1 + count, rows[r].begin() + 1);
+    if (m >= 1) std::copy(sp + 1, sp + 1 + count, rows[1].begin() + 1);
+  } else if (S.HoldMode == 3) {
+    for (int k = 1; k <= count; ++k)
+      if (sp[k] > hold[k]) hold[k] = sp[k];
+  } else {
+    std::copy(sp + 1, sp + 1 + count, hold + 1);
+  }
+}
+
+}  // namespace
+
+int32_t TZorvaneForm::LogAxisFrequency(int position, int kind) {
+  const int sf = std::max(1, S.SizeFactor);
+  const int n = std::max(1, S.TransformSize);
+  const int lo = LoFreqScrollBar->Position(), hi = HiFreqScrollBar->Position();
+  const int span = (hi - lo) * sf;
+  S.DisplayedBins = span;
+  S.HzPerPoint = static_cast<float>(S.SampleRate) / static_cast<float>(n) * static_cast<float>(sf);
+  float x;
+  if (kind == 2)
+    x = static_cast<float>(position) * static_cast<float>(span) / 512.0f +
+        static_cast<float>(lo * sf);
+  else
+    x = static_cast<float>(position) * static_cast<float>(n / 2) / 512.0f;
+  const float e = LogAxisPower(x, LogAxisStep(sf));
+  const double f = static_cast<double>(e) * S.HzPerPoint / sf;
+  return static_cast<int32_t>(std::clamp(f, -2.0e9, 2.0e9));
+}
+
+float TZorvaneForm::FindPeakFrequency(const float* spectrum, int n, int sizeFactor,
+                                      int sampleRate) {
+  if (n < 2 || n > kMaxTransform) return 0.0f;
+  float rate = static_cast<float>(sampleRate);
+  if (S.NormalPcMode == 2) {
+    switch (sampleRate) {
+      case 8000: rate = 8100.2f; break;
+      case 11025: rate = 11100.0f; break;
+      case 22050: rate = 22200.0f; break;
+      default: break;  // 44100 and 48000 are exact
+    }
+  }
+  int lo, hi;
+  if (S.HorizontalScale == 2) {
+    lo = static_cast<int>(static_cast<float>(LogAxisFrequency(LoFreqScrollBar->Position(), 1)) *
+                          static_cast<float>(n) / rate);
+    hi = static_cast<int>(static_cast<float>(LogAxisFrequency(HiFreqScrollBar->Position(), 3)) *
+                          static_cast<float>(n) / rate);
+  } else {
+    lo = LoFreqScrollBar->Position() * sizeFactor;
+    hi = HiFreqScrollBar->Position() * sizeFactor;
+  }
+  // Element 0 reads as 0 (the peak's left neighbour at zero frequency).
+  if (spectrum == S.Spectrum) S.Spectrum[0] = 0.0f;
+  auto P = [spectrum](int k) { return k <= 0 ? 0.0f : spectrum[k]; };
+  // The scan stays below element n so that the right neighbour exists.
+  const int first = std::max(lo + 1, 1), last = std::min(hi + 1, n - 1);
+  float peak = 0.0f;
+  int p = 0;
+  for (int k = first; k <= last; ++k) {
+    if (spectrum[k] - peak > 0.0f) {
+      peak = spectrum[k];
+      p = k;
+    }
+  }
+  if (p == 0) return 0.0f;
+  const float sum = P(p - 1) + P(p) + P(p + 1);
+  const float delta = sum == 0.0f ? 0.0f : 1.0186020f * (P(p + 1) - P(p - 1)) / sum;
+  const float f = (static_cast<float>(p - 1) + delta) * rate / static_cast<float>(n);
+  return f < 1.0f ? 0.0f : f;
+}
+
+void TZorvaneForm::ScaleSpectrum() {
+  const int n = BlockSize(S);
+  ConvertLevels(S.Spectrum, n, S.VerticalAxisMode, 8.0f, 0.001f);
+  ApplyHold(S, n);
+
+  const int sf = S.SizeFactor;
+  const int loPos = LoFreqScrollBar->Position(), hiPos = HiFreqScrollBar->Position();
+  const int span = (hiPos - loPos) * sf;
+  S.DisplayedBins = span;
+  if (S.HorizontalScale == 2) {
+    const double step = LogAxisStep(sf);
+    const float lo = static_cast<float>(loPos * sf);
+    for (int c = 1; c <= kPlotWidth; ++c) {
+      const float x = static_cast<float>(c) * static_cast<float>(span) / 512.0f + lo;
+      const int j = std::clamp(static_cast<int>(LogAxisPower(x, step)), 0, kArrayLen - 2);
+      S.DisplayValues[c - 1] = S.HoldSpectrum[j + 1];
+    }
+    return;
+  }
+  // Linear axis: 2049 values, the visible 512 and three more screens' worth.
+  // The source runs from bin lo to element n; anything beyond repeats element n.
+  const int lo = std::clamp(loPos * sf, 0, n);
+  float limit = 4.0f * static_cast<float>(span);
+  ResampleToColumns(S.HoldSpectrum + lo, n + 1 - lo, limit, 512.0f, S.DisplayValues, kArrayLen,
+                    static_cast<float>(span), S.SplineSecondDerivatives, S.SplineSweep, kArrayLen);
+}
+
+void TZorvaneForm::ScaleTimeTrace() {
+  const int n = BlockSize(S);
+  const int count = n - 1;  // the block's values sit in elements 1..n-1
+  ConvertLevels(S.Spectrum, count, S.VerticalAxisMode, 10.0f, 1.0f);
+  ApplyHold(S, count);
+
+  const int sf = S.SizeFactor;
+  const int loPos = LoFreqScrollBar->Position(), hiPos = HiFreqScrollBar->Position();
+  const int span = (hiPos - loPos) * sf;
+  S.DisplayedBins = span;
+  if (S.HorizontalScale == 2) {
+    const double step = LogAxisStep(sf);
+    const float lo = static_cast<float>(loPos * sf);
+    for (int c = 1; c <= count; ++c) {
+      const float x = static_cast<float>(c) * static_cast<float>(span) / 512.0f + lo;
+      const int j = std::clamp(static_cast<int>(LogAxisPower(x, step)), 0, kArrayLen - 2);
+      S.DisplayValues[c - 1] = S.HoldSpectrum[j + 1];
+    }
+    return;
+  }
+  // The trace starts 100 samples into the block. The time display looks for
+  // its trigger up to display value n-1, so the mapping produces values up to
+  // that index (at least the 2049 of the frequency display); the source ends
+  // at element n-1 and repeats it beyond.
+  const int lo = std::clamp(loPos * sf + 100, 0, count);
+  const float step = static_cast<float>(span) / 512.0f;
+  float limit = std::max(4.0f * static_cast<float>(span), static_cast<float>(count) * step);
+  ResampleToColumns(S.HoldSpectrum + lo, n - lo, limit, 512.0f, S.DisplayValues, kArrayLen,
+                    static_cast<float>(span), S.SplineSecondDerivatives, S.SplineSweep, kArrayLen);
+}
+
+}  // namespace zorvane

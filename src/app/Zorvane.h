@@ -1,0 +1,294 @@
+// The main window model: the instrument itself. One class, its state record,
+// its controls as plain models and every handler, defined across the folders
+// that own them (generator/, audio/, analyzer/, sweep/, wavefile/, export/).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/controls.h"
+#include "platform/bitmap.h"
+#include "platform/platform.h"
+#include "platform/wave.h"
+
+namespace zorvane {
+
+// Folder that holds the configuration and help files: $XDG_CONFIG_HOME/zorvane,
+// or ~/.config/zorvane.
+std::string SettingsFolder();
+
+class TZorvaneForm {
+ public:
+  // The form does not own the platform or the devices; they must outlive it.
+  TZorvaneForm(Platform& platform, WaveOut& waveOut, WaveIn& waveIn,
+               std::string settingsFolder = SettingsFolder());
+  ~TZorvaneForm();  // FormDestroy
+  TZorvaneForm(const TZorvaneForm&) = delete;
+  TZorvaneForm& operator=(const TZorvaneForm&) = delete;
+
+  AppState S;  // the application-state record
+  Platform& platform;
+  WaveOut& waveOut;
+  WaveIn& waveIn;
+
+  // Controls by designer name (buttons, labels, panels, menu items, timers).
+  Control* Find(const std::string& name) const;
+  const std::vector<std::unique_ptr<Control>>& AllControls() const { return controls_; }
+  Control* Self = nullptr;  // the window itself (width, height, caption)
+  Control* MainMenu = nullptr;
+
+  Bitmap DisplayBitmap;
+  Bitmap WaterfallBitmap;
+  bool FrequencyEditSeen = false;
+
+  // ---- Shell ----
+  void FormResize();
+  void QuitBtnClick();
+  void Exit1Click();
+  void FormClose();
+  void FormDestroy();
+  void SaveConfiguration(const std::string& path);
+
+  // ---- Generator: output device and control ----
+  void BuildOutputFormat();
+  void OpenOutputDevice();
+  void PrepareOutputHeader();
+  void WriteOutputBuffer();
+  void CloseOutputDevice();
+  void StartOutput();
+  void RestartOutput();
+  void OutputBtnClick();
+  void WaveformBtnClick();
+  void HandleDeviceFailure(int code);
+
+  // ---- Generator: frequency control and musical notes ----
+  void LowFreqBtnClick();
+  void MidFreqBtnClick();
+  void HighFreqBtnClick();
+  void FreqScrollBarChange();
+  void SetFreqBtnClick();
+  void FrequencyDisplayKeyPress(char& key);
+  void FrequencyDisplayKeyUp(int& key);
+  void FrequencyDisplayChange();
+  void ModeBtnClick();
+  void OctaveUPBtnClick();
+  void OctaveDownBtnClick();
+  void NoteUpBtnClick();
+  void NoteDownBtnClick();
+  void ShowFrequency(float frequency);
+  void ShowMusicalNote();
+
+  // ---- Input device ----
+  void BuildCaptureFormat();
+  void ResetHeaderA();
+  void ResetHeaderB();
+  void OpenCaptureDevice();
+  void PrepareHeaderA();
+  void PrepareHeaderB();
+  void QueueBufferA();
+  void QueueBufferB();
+  void StartCapture();
+  void ReadCapturePosition();
+  uint32_t WaitBufferA();
+  uint32_t WaitBufferB();
+  void ResetCaptureDevice();
+  void UnprepareHeaderA();
+  void UnprepareHeaderB();
+  void CloseCaptureDevice();
+  void ShutdownCapture();
+
+  // ---- Processing cycle ----
+  void ProcessBlocks();
+  void StartBtnClick();
+  void SingleBtnClick();
+  void StopBtnClick();
+  void ChartTimerTimer();
+  void FileTimerTimer();
+  void TimeoutTimerTimer();
+
+  // ---- Scaling, rendering, markers ----
+  float FindPeakFrequency(const float* spectrum, int n, int sizeFactor, int sampleRate);
+  void ScaleSpectrum();
+  void ScaleTimeTrace();
+  int32_t LogAxisFrequency(int position, int kind);
+  void RenderDisplay(int graphType, const float* data);
+  void ClearPlot();
+  void ClearDisplayBitmap();
+  void ClearWaterfallBitmap();
+  void SetScaleLabels(int mode);
+  void SpectrumBoxPaint();
+  void LoFreqScrollBarChange();
+  void HiFreqScrollBarChange();
+  void UpdateDisplayedBins();
+  void UpdateMarkerReadouts();
+  void Mkr1BtnClick();
+  void Mkr2BtnClick();
+  void Mkr3BtnClick();
+  void Mkr4BtnClick();
+  void Mkr1ScrollBarChange();
+  void Mkr2ScrollBarChange();
+  void Mkr3ScrollBarChange();
+  void Mkr4ScrollBarChange();
+  void SpectrumBoxMouseDown(MouseButton button, int x, int y);
+  void SpectrumBoxMouseMove(int x, int y);
+  void SpectrumBoxMouseUp(MouseButton button, int x, int y);
+
+  // ---- Acquisition settings ----
+  void Mic1Click();
+  void Left1Click();
+  void Right1Click();
+  void N80001Click();
+  void N110251Click();
+  void N220501Click();
+  void N441001Click();
+  void N480001Click();
+  void N10241Click();
+  void N20481Click();
+  void N40961Click();
+  void N81921Click();
+  void N21Click();
+  void N41Click();
+  void N61Click();
+  void N81Click();
+  void N102Click();
+  void N201Click();
+  void N401Click();
+  void ProcessGainTrackBarChange();
+  void LineBarBtnClick();
+  void NormalBtnClick();
+  void N50ms2Click();
+  void N100ms2Click();
+  void N200ms2Click();
+  void N300ms2Click();
+  void N500ms2Click();
+  void N750ms2Click();
+  void N1000ms2Click();
+  void N_uncheck();
+  void EOF_ONClick();
+  void EOF_OFFClick();
+  void NormalPC1Click();
+  void VAIOPC1Click();
+
+  // ---- Display settings ----
+  void Frequency1Click();
+  void Waterfall1Click();
+  void TimeDisplayClick();
+  void HorizontalBtnClick();
+  void VerticalBtnClick();
+  void VerticalResBtnClick();
+  void RefScrollBarChange();
+  void ON1Click();
+  void OFF1Click();
+  void Black2Click();
+  void Aqua1Click();
+  void Lime1Click();
+  void Red1Click();
+  void Yellow1Click();
+  void White2Click();
+  void CheckTraceColorItem(int index);
+  void Black1Click();
+  void White1Click();
+  void Arrow1Click();
+  void Cross1Click();
+  void Magnify1Click();
+  void SetCursorShape(int shape);
+  void PsuedoColor1Click();
+  void Red3Click();
+  void Green2Click();
+  void Blue2Click();
+  void RedGreen2Click();
+  void BlackandWhite1Click();
+  void CheckWaterfallColorItem(int map);
+
+  // ---- Source records ----
+  void SaveBoardFormat();
+  void ApplyBoardFormat();
+  void ApplyFileFormat();
+
+  // ---- Sweep ----
+  void SweepBtnClick();
+  void N32Click();
+  void N64Click();
+  void N128Click();
+  void N256Click();
+  void N512Click();
+  void Off2Click();
+  void On2Click();
+  void SweepStartBtnClick();
+  void SwpCalBtnClick();
+  void ZeroCalClick();
+
+  // ---- WAV file ----
+  void OpenWavefile1Click();
+  void CloseWavefile1Click();
+  void SoundBoard1Click();
+  void WaveFile1Click();
+  void WaveFileStart();
+
+  // ---- Export and external tools ----
+  void SaveForm1Click();
+  void SaveGraphic1Click();
+  void SaveBitmap1Click();
+  void CopyForm1Click();
+  void CopyGraphic1Click();
+  void CopyBitmap1Click();
+  void Print1Click();
+  void SetVolumeBtnClick();
+  void N7Click();
+  void HelpMenu1Click();
+  void About1Click();
+
+  // Controls, by designer name. Panels and labels.
+  Control *AudioBasePanel, *BasePanel, *ImagePanel, *SpectrumBox, *FreqPanel, *AmplitudePanel,
+      *LeftPanel;
+  Control* Ref[11];
+  Control *LowerFreqDisplay, *UpperFreqDisplay, *Mkr1AmplLabel, *PeakFreq;
+  Control *Mkr1Label, *Mkr2Label, *Mkr3Label, *Mkr4Label;
+  Control *Mkr1Freq, *Mkr2Freq, *Mkr3Freq, *Mkr4Freq;
+  Control *LoFreqScrollBar, *HiFreqScrollBar;
+  Control *FrequencyPanel, *FrequencyDisplay, *MusicalPanel, *MusicalLabel, *SuperscriptFreq,
+      *SubscriptFreq;
+  Control* FreqScrollBar;
+  Control *OctaveDownBtn, *NoteDownBtn, *NoteUpBtn, *OctaveUPBtn;
+  Control *ControlPanel, *LowFreqBtn, *MidFreqBtn, *HighFreqBtn, *SetVolumeBtn, *SetFreqBtn;
+  Control *Panel1, *VerticalResBtn, *VerticalBtn, *HorizontalBtn, *ProcessGainTrackBar,
+      *RefScrollBar;
+  Control *CursorFreq, *Mkr1Btn, *Mkr1ScrollBar, *Mkr2Btn, *Mkr2ScrollBar, *ModeBtn,
+      *WaveformBtn, *SweepBtn, *SweepStartBtn, *OutputBtn;
+  Control *CursorAmpl, *Mkr3Btn, *Mkr3ScrollBar, *Mkr4Btn, *Mkr4ScrollBar, *StartBtn,
+      *SingleBtn, *LineBarBtn, *NormalBtn, *QuitBtn;
+  Control* StopBtn;
+  // Timers.
+  Control *ChartTimer, *SweepTimer, *FileTimer, *TimeoutTimer;
+
+ private:
+  Control* Add(const std::string& name, ControlKind kind, Control* parent);
+  Control* AddMenu(const std::string& name, const std::string& caption, Control* parent,
+                   bool checked = false);
+  void CreateControls();
+  void CreateMenu();
+  void ScaleControls(double factor);
+  void FindSettingsFiles();
+  void DrawEmptyGraticule();
+  void CheckOutput(uint32_t result, int code, const char* message);
+
+  // Event wiring, one per subsystem.
+  void WireShell();
+  void WireGenerator();
+  void WireAcquisition();
+  void WireAnalyzerView();
+  void WireFrequencyControls();
+
+  std::vector<std::unique_ptr<Control>> controls_;
+  std::map<std::string, Control*> byName_;
+  std::unique_ptr<uint8_t[]> captureA_, captureB_, output_;
+  std::unique_ptr<WorkArrays> work_;
+  std::string settingsFolder_;
+  bool outputDeviceOpen_ = false;
+  bool destroyed_ = false;
+};
+
+}  // namespace zorvane

@@ -1,0 +1,56 @@
+// The remote control: a script of commands, one a line, delivered to the
+// form as user events through the platform's message pump, so that a command
+// given while a handler pumps messages runs nested inside it, as a click in
+// the window would.
+//
+//   click NAME                    OnClick of a button or menu item
+//   set NAME VALUE                position of a scroll or track bar, or text of a text box
+//   key NAME TEXT                 one key press and release per character (\r Enter, \b Backspace)
+//   mouse down|move|up NAME left|right|middle X Y
+//   get NAME.Property             prints "NAME.Property = VALUE"
+//   state FIELD                   prints "FIELD = VALUE"
+//   wait MS                       lets that much time pass
+//   dialog PATH | dialog cancel   the answer to the next file dialog
+//   bitmap PATH                   saves the plot bitmap (BMP, or PNG by extension)
+//   quit                          the QUIT button
+//
+// "#" starts a comment. Message boxes print "message [TITLE] TEXT"; the
+// program's own ending prints "terminated". At the end of the script a
+// running analyzer or sweep is stopped, as STOP would.
+#pragma once
+
+#include <functional>
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "app/Zorvane.h"
+#include "platform/headless/headless_platform.h"
+
+namespace zorvane {
+
+class ScriptRunner {
+ public:
+  ScriptRunner(TZorvaneForm& form, HeadlessPlatform& platform,
+               std::function<void(const std::string&)> out,
+               std::function<void(const std::string&)> err);
+  // Runs the whole script; returns the number of lines that failed.
+  int Run(std::istream& in);
+  int Run(const std::vector<std::string>& lines);
+
+ private:
+  void Deliver();
+  void Execute(const std::string& line, int number);
+  bool Error(int number, const std::string& what);
+
+  TZorvaneForm& form_;
+  HeadlessPlatform& platform_;
+  std::function<void(const std::string&)> out_, err_;
+  std::vector<std::string> lines_;
+  size_t next_ = 0;
+  int64_t resumeAtUs_ = 0;
+  int depth_ = 0;
+  int errors_ = 0;
+};
+
+}  // namespace zorvane

@@ -1,0 +1,135 @@
+// The sound-card input: one recording device, two capture buffers handed to
+// it in turn, and the small operations the processing cycle and the sweep
+// call in a fixed order. Every failing call shows its message and ends in
+// HandleDeviceFailure.
+#include "app/Zorvane.h"
+
+namespace zorvane {
+
+namespace {
+constexpr const char* kDeviceTitle = "Wave Device Message";
+
+void InitHeader(WaveHeader& h, uint8_t* data, uint16_t bytes) {
+  h.Data = data;
+  h.BufferLength = bytes;
+  h.Flags.store(0);
+  h.Loops = 0;
+}
+}  // namespace
+
+#define ZV_CHECK_INPUT(call, code, message)          \
+  do {                                               \
+    S.LastDeviceResult = (call);                     \
+    if (S.LastDeviceResult != 0) {                   \
+      platform.MessageBox(message, kDeviceTitle);    \
+      HandleDeviceFailure(code);                     \
+    }                                                \
+  } while (0)
+
+void TZorvaneForm::BuildCaptureFormat() {
+  S.CaptureFormat.FormatTag = WAVE_FORMAT_PCM;
+  S.CaptureFormat.Channels = S.CaptureChannels;
+  S.CaptureFormat.SamplesPerSec = static_cast<uint32_t>(S.SampleRate);
+  S.CaptureFormat.AvgBytesPerSec = static_cast<uint32_t>(S.CaptureBytesPerSecond);
+  S.CaptureFormat.BlockAlign = S.CaptureBlockAlign;
+  S.CaptureFormat.BitsPerSample = S.CaptureBitsPerSample;
+  S.CaptureFormat.ExtraSize = 0;
+  S.CaptureDataA = S.CaptureBufferA;
+  S.CaptureDataB = S.CaptureBufferB;
+  InitHeader(S.CaptureHeaderA, S.CaptureDataA, S.CaptureBufferBytes);
+  InitHeader(S.CaptureHeaderB, S.CaptureDataB, S.CaptureBufferBytes);
+}
+
+void TZorvaneForm::ResetHeaderA() { InitHeader(S.CaptureHeaderA, S.CaptureDataA, S.CaptureBufferBytes); }
+
+void TZorvaneForm::ResetHeaderB() { InitHeader(S.CaptureHeaderB, S.CaptureDataB, S.CaptureBufferBytes); }
+
+void TZorvaneForm::OpenCaptureDevice() {
+  WaveHandle probe = 0;
+  ZV_CHECK_INPUT(waveIn.Open(&probe, S.CaptureFormat, WAVE_FORMAT_QUERY), 1,
+                 "Could not open the input wave device");
+  ZV_CHECK_INPUT(waveIn.Open(&S.CaptureDevice, S.CaptureFormat, 0), 2,
+                 "Error Opening Input wave device");
+}
+
+void TZorvaneForm::PrepareHeaderA() {
+  ZV_CHECK_INPUT(waveIn.Prepare(S.CaptureDevice, &S.CaptureHeaderA, kWaveHeaderSize), 5,
+                 "Error preparing the header_a");
+}
+
+void TZorvaneForm::PrepareHeaderB() {
+  ZV_CHECK_INPUT(waveIn.Prepare(S.CaptureDevice, &S.CaptureHeaderB, kWaveHeaderSize), 7,
+                 "Error preparing the header_b");
+}
+
+void TZorvaneForm::QueueBufferA() {
+  ZV_CHECK_INPUT(waveIn.AddBuffer(S.CaptureDevice, &S.CaptureHeaderA, kWaveHeaderSize), 6,
+                 "Error in sending a buffer_a");
+}
+
+void TZorvaneForm::QueueBufferB() {
+  ZV_CHECK_INPUT(waveIn.AddBuffer(S.CaptureDevice, &S.CaptureHeaderB, kWaveHeaderSize), 8,
+                 "Error in sending a buffer_b");
+}
+
+void TZorvaneForm::StartCapture() {
+  ZV_CHECK_INPUT(waveIn.Start(S.CaptureDevice), 9, "Error starting the input wave device");
+}
+
+void TZorvaneForm::ReadCapturePosition() {
+  S.CapturePosition.Type = TIME_BYTES;
+  ZV_CHECK_INPUT(waveIn.GetPosition(S.CaptureDevice, &S.CapturePosition, kTimeRecordSize), 10,
+                 "Error getting the byte position");
+}
+
+uint32_t TZorvaneForm::WaitBufferA() {
+  while (!S.CaptureHeaderA.Done()) {
+    platform.ProcessMessages();
+    platform.Sleep(1);
+    if (S.CaptureTimedOut == 1) {
+      ResetCaptureDevice();
+      StartCapture();
+      break;
+    }
+  }
+  return S.CaptureHeaderA.BytesRecorded.load();
+}
+
+uint32_t TZorvaneForm::WaitBufferB() {
+  while (!S.CaptureHeaderB.Done()) {
+    platform.Sleep(2);
+    platform.ProcessMessages();
+  }
+  return S.CaptureHeaderB.BytesRecorded.load();
+}
+
+void TZorvaneForm::ResetCaptureDevice() {
+  ZV_CHECK_INPUT(waveIn.Reset(S.CaptureDevice), 15, "Error Resetting the input wave device");
+}
+
+void TZorvaneForm::UnprepareHeaderA() {
+  ZV_CHECK_INPUT(waveIn.Unprepare(S.CaptureDevice, &S.CaptureHeaderA, kWaveHeaderSize), 16,
+                 "Error unpreparing the Header a");
+}
+
+void TZorvaneForm::UnprepareHeaderB() {
+  ZV_CHECK_INPUT(waveIn.Unprepare(S.CaptureDevice, &S.CaptureHeaderB, kWaveHeaderSize), 17,
+                 "Error unpreparing the Header b");
+}
+
+void TZorvaneForm::CloseCaptureDevice() {
+  ZV_CHECK_INPUT(waveIn.Close(S.CaptureDevice), 0, "Error closing the input wave device");
+}
+
+void TZorvaneForm::ShutdownCapture() {
+  ZV_CHECK_INPUT(waveIn.Reset(S.CaptureDevice), 0, "Error Resetting the input wave device");
+  ZV_CHECK_INPUT(waveIn.Unprepare(S.CaptureDevice, &S.CaptureHeaderA, kWaveHeaderSize), 20,
+                 "Error unpreparing the _a Header");
+  ZV_CHECK_INPUT(waveIn.Unprepare(S.CaptureDevice, &S.CaptureHeaderB, kWaveHeaderSize), 21,
+                 "Error unpreparing the _b Header");
+  ZV_CHECK_INPUT(waveIn.Close(S.CaptureDevice), 22, "Error closing the input wave device");
+}
+
+#undef ZV_CHECK_INPUT
+
+}  // namespace zorvane

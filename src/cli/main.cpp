@@ -1,0 +1,104 @@
+// zorvane-cli: the instrument without a window.
+//   zorvane-cli script [--audio=system|loopback] [FILE]   remote control (standard input without FILE)
+//   zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "app/script.h"
+#include "cli/tone.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/loopback/loopback.h"
+#include "platform/portaudio/portaudio_devices.h"
+
+using namespace zorvane;
+
+namespace {
+
+int RunScript(const std::string& audio, const std::string& file) {
+  std::string description;
+  bool system = false;
+  if (audio == "system") {
+    if (!PortAudioHasDefaultDevices(&description)) {
+      std::cerr << "zorvane-cli: no sound card found (" << description << ")\n";
+      return 2;
+    }
+    system = true;
+  } else if (audio.empty()) {
+    system = PortAudioHasDefaultDevices(&description);
+  }
+  HeadlessPlatform platform(!system);
+  std::unique_ptr<LoopbackCable> cable;
+  AudioDevices devices;
+  WaveOut* out;
+  WaveIn* in;
+  if (system) {
+    devices = OpenPortAudioDevices();
+    out = devices.Out.get();
+    in = devices.In.get();
+    std::cerr << "zorvane-cli: audio: sound card (" << devices.Description << ")\n";
+  } else {
+    cable = std::make_unique<LoopbackCable>(platform);
+    out = &cable->Out();
+    in = &cable->In();
+    std::cerr << "zorvane-cli: audio: built-in loopback\n";
+  }
+  platform.Output = [](const std::string& line) { std::cout << line << std::endl; };
+
+  std::ifstream fileStream;
+  std::istream* input = &std::cin;
+  if (!file.empty()) {
+    fileStream.open(file);
+    if (!fileStream) {
+      std::cerr << "zorvane-cli: cannot read " << file << "\n";
+      return 2;
+    }
+    input = &fileStream;
+  }
+
+  TZorvaneForm form(platform, *out, *in);
+  for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
+    platform.AddTimer(t);
+  ScriptRunner runner(
+      form, platform, [](const std::string& line) { std::cout << line << std::endl; },
+      [](const std::string& line) { std::cerr << line << std::endl; });
+  const int errors = runner.Run(*input);
+  return errors == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Zorvane function-sweep generator and spectrum analyzer, without a window"};
+  app.require_subcommand(1);
+
+  std::string audio, file;
+  CLI::App* script = app.add_subcommand("script", "Drive the instrument with a script of commands");
+  script->add_option("--audio", audio, "system (the sound card) or loopback (built-in cable)")
+      ->check(CLI::IsMember({"system", "loopback"}));
+  script->add_option("FILE", file, "script file (standard input when absent)");
+
+  std::string waveform = "sine", outPath;
+  double freq = 1000.0, seconds = 1.0;
+  CLI::App* tone = app.add_subcommand("tone", "Write the generator's tone as a WAV file");
+  tone->add_option("--waveform", waveform, "sine, square, triangle or noise")
+      ->check(CLI::IsMember({"sine", "square", "triangle", "noise"}));
+  tone->add_option("--freq", freq, "frequency in Hz")->check(CLI::Range(1.0, 22050.0));
+  tone->add_option("--seconds", seconds, "length in seconds")->check(CLI::Range(0.0, 3600.0));
+  tone->add_option("OUT", outPath, "output WAV file")->required();
+
+  CLI11_PARSE(app, argc, argv);
+
+  if (script->parsed()) return RunScript(audio, file);
+  if (tone->parsed()) {
+    std::string error;
+    if (!WriteToneFile(waveform, static_cast<float>(freq), seconds, outPath, &error)) {
+      std::cerr << "zorvane-cli: " << error << "\n";
+      return 1;
+    }
+    return 0;
+  }
+  return 0;
+}

@@ -1,0 +1,19 @@
+// Writing and reading plot images as files: Windows BMP (24-bit) or PNG,
+// chosen by the file name's extension.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/bitmap.h"
+
+namespace zorvane {
+
+// Writes a BMP unless the name ends in ".png" (any case). Returns false when
+// the file cannot be written.
+bool SaveImageFile(const Bitmap& image, const std::string& path);
+
+// Reads a 24- or 32-bit uncompressed BMP as written by SaveImageFile.
+std::optional<Bitmap> LoadBmpFile(const std::string& path);
+
+}  // namespace zorvane

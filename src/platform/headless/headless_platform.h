@@ -1,0 +1,88 @@
+// The platform without a screen: a virtual (or real) clock, message boxes
+// written to a sink, file dialogs answered from a queue, timers fired while
+// messages are pumped, and user events delivered through the message pump
+// so that they run nested inside whatever loop is pumping, as clicks in a
+// window would.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/controls.h"
+#include "platform/platform.h"
+
+namespace zorvane {
+
+class HeadlessPlatform : public Platform {
+ public:
+  // virtualClock: time moves only by Sleep, PollingDevice and Idle, so runs
+  // are repeatable; otherwise the steady clock is used and Sleep really sleeps.
+  explicit HeadlessPlatform(bool virtualClock = true);
+
+  // Where message boxes and the program's ending are reported (one line each).
+  std::function<void(const std::string& line)> Output;
+  // Called by ProcessMessages to deliver pending user events; it may run
+  // handlers (nested). Returns nothing; pumping goes on regardless.
+  std::function<void()> DeliverUserEvents;
+
+  void MessageBox(const std::string& text, const std::string& title) override;
+  void ShowMessage(const std::string& text) override;
+  void ProcessMessages() override;
+  void Sleep(int ms) override;
+  int64_t NowUs() override;
+  void Terminate() override;
+  bool Terminated() const override { return terminated_; }
+  void PollingDevice() override;
+
+  std::optional<std::string> OpenFileDialog(const std::string& title) override;
+  std::optional<std::string> SaveFileDialog(const std::string& title,
+                                            const std::string& defaultExt) override;
+  bool CopyImageToClipboard(const Bitmap& image) override;
+  bool PrinterSetup() override;
+  bool PrintImage(const Bitmap& image) override;
+  bool StartProgram(const std::string& path) override;
+
+  // Timers of the form that this platform fires while pumping.
+  void AddTimer(Control* timer) { timers_.push_back({timer, 0, ~0ull, false}); }
+  // Lets time pass with nothing else running (the message loop idling).
+  void Idle(int ms);
+
+  // Scripted answers and what the program did.
+  void QueueDialogAnswer(std::optional<std::string> answer) { dialogAnswers_.push_back(std::move(answer)); }
+  struct Message {
+    std::string Text, Title;
+    bool Plain = false;
+  };
+  std::vector<Message> Messages;
+  std::vector<std::string> StartedPrograms;
+  std::optional<Bitmap> Clipboard;
+  int PrintedPages = 0;
+  bool VirtualClock() const { return virtual_; }
+
+ private:
+  struct TimerSlot {
+    Control* Timer;
+    int64_t DueUs;
+    uint64_t Generation;
+    bool Busy;
+  };
+  void FireTimers();
+  std::optional<std::string> NextDialogAnswer();
+
+  bool virtual_;
+  int64_t nowUs_ = 0;
+  int64_t realStartUs_ = 0;
+  bool terminated_ = false;
+  int pumpDepth_ = 0;
+  std::vector<TimerSlot> timers_;
+  std::deque<std::optional<std::string>> dialogAnswers_;
+};
+
+// One line of text with line breaks written as \n.
+std::string EscapeLine(const std::string& text);
+
+}  // namespace zorvane

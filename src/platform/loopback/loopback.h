@@ -1,0 +1,79 @@
+// The built-in virtual cable: what the output device plays is what the input
+// device records, resampled from 44,100 Hz to the capture rate, with silence
+// when nothing plays and an optional small deterministic noise floor. It is
+// driven by the platform clock (advanced whenever the platform pumps
+// messages, sleeps or a device is polled), so on a virtual clock every run
+// gives the same samples.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/wave.h"
+
+namespace zorvane {
+
+struct LoopbackOptions {
+  // Peak amplitude of the noise floor added to every recorded sample.
+  int NoiseAmplitude = 0;
+  // Gain of the simulated device under test between output and input.
+  double Gain = 1.0;
+  // The right channel of a stereo recording carries the signal at this gain,
+  // so that the channels can be told apart.
+  double RightGain = 0.5;
+};
+
+class LoopbackCable {
+ public:
+  LoopbackCable(Platform& platform, LoopbackOptions options = {});
+  ~LoopbackCable();
+  WaveOut& Out() { return *out_; }
+  WaveIn& In() { return *in_; }
+  // Moves both devices up to the given time.
+  void Advance(int64_t nowUs);
+  // The output sample playing at a time (0 when nothing plays).
+  double OutputSampleAt(int64_t timeUs) const;
+  bool OutputPlaying() const { return playing_.Data != nullptr; }
+  uint32_t PlayingLoopBytes() const { return playing_.Bytes; }
+  const uint8_t* PlayingData() const { return playing_.Data; }
+  uint64_t Overruns() const { return overruns_; }
+
+  class Output;
+  class Input;
+
+ private:
+  friend class Output;
+  friend class Input;
+  struct Playing {
+    const uint8_t* Data = nullptr;
+    uint32_t Bytes = 0;
+    int64_t StartUs = 0;
+  };
+  struct Recording {
+    bool Open = false;
+    bool Started = false;
+    WaveFormat Format;
+    int64_t StartUs = 0;
+    int64_t FramesDone = 0;  // frames time has produced since start
+    uint32_t BytesStored = 0;  // bytes delivered into buffers (the position)
+    std::deque<WaveHeader*> Queue;
+    uint32_t Noise = 12345;
+  };
+  void Record(int64_t nowUs);
+  int16_t CaptureValue(int64_t frame, int channel);
+
+  Platform& platform_;
+  LoopbackOptions options_;
+  Playing playing_;
+  WaveHandle playingHandle_ = 0;
+  Recording rec_;
+  uint64_t overruns_ = 0;
+  std::unique_ptr<WaveOut> out_;
+  std::unique_ptr<WaveIn> in_;
+};
+
+}  // namespace zorvane

@@ -1,0 +1,63 @@
+// Services the instrument needs from its surroundings: message boxes, the
+// message pump, sleeping, a monotonic clock, file dialogs, clipboard,
+// printer, form images and starting other programs. The window implements
+// them for real; the headless runtime implements them on a virtual clock.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/bitmap.h"
+
+namespace zorvane {
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // A modal message with an OK button only.
+  virtual void MessageBox(const std::string& text, const std::string& title) = 0;
+  // The toolkit's plain message dialog (no title of the program's own).
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Lets pending user events and timers run (nested in the caller).
+  virtual void ProcessMessages() = 0;
+  virtual void Sleep(int ms) = 0;
+  // Monotonic time in microseconds since the platform started.
+  virtual int64_t NowUs() = 0;
+  // Asks the application to end once control is back in its message loop.
+  virtual void Terminate() = 0;
+  virtual bool Terminated() const = 0;
+
+  // File dialogs: the chosen path, or nothing when cancelled.
+  virtual std::optional<std::string> OpenFileDialog(const std::string& title) = 0;
+  virtual std::optional<std::string> SaveFileDialog(const std::string& title,
+                                                    const std::string& defaultExt) = 0;
+  virtual bool CopyImageToClipboard(const Bitmap& image) = 0;
+  // Printer set-up dialog; false when the user cancelled it.
+  virtual bool PrinterSetup() = 0;
+  virtual bool PrintImage(const Bitmap& image) = 0;
+  // Starts a program or opens a document with its associated viewer.
+  virtual bool StartProgram(const std::string& path) = 0;
+
+  // A device is being polled in a tight loop: on a virtual clock let a
+  // little time pass so that the device can progress; real clocks move anyway.
+  virtual void PollingDevice() {}
+
+  // Called with the current time whenever the platform pumps messages or
+  // sleeps; the loopback cable advances its devices from here.
+  void AddTicker(std::function<void(int64_t nowUs)> ticker) { tickers_.push_back(std::move(ticker)); }
+
+ protected:
+  void RunTickers() {
+    const int64_t now = NowUs();
+    for (auto& t : tickers_) t(now);
+  }
+
+ private:
+  std::vector<std::function<void(int64_t)>> tickers_;
+};
+
+}  // namespace zorvane

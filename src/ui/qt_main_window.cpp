@@ -1,0 +1,237 @@
+#include "ui/qt_main_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+
+#include "ui/qt_widgets.h"
+
+namespace zorvane {
+
+namespace {
+
+QColor ToQColor(Color c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+void ApplyCommon(QWidget* w, const Control& c) {
+  w->setGeometry(c.Left(), c.Top(), c.Width(), c.Height());
+  w->setEnabled(c.Enabled());
+  w->setVisible(c.Visible());
+  w->setToolTip(QString::fromStdString(c.Hint()));
+  QFont f = w->font();
+  f.setPixelSize(std::max(6, c.FontHeight()));
+  f.setBold(c.FontBold() || c.Kind() == ControlKind::Button);
+  w->setFont(f);
+}
+
+void SetColors(QWidget* w, const Control& c, bool background) {
+  QPalette pal = w->palette();
+  const QColor font = ToQColor(c.FontColor());
+  pal.setColor(QPalette::WindowText, font);
+  pal.setColor(QPalette::ButtonText, font);
+  pal.setColor(QPalette::Text, font);
+  if (background) {
+    pal.setColor(QPalette::Window, ToQColor(c.BackColor()));
+    pal.setColor(QPalette::Base, ToQColor(c.BackColor()));
+    w->setAutoFillBackground(true);
+  }
+  w->setPalette(pal);
+}
+
+}  // namespace
+
+QtMainWindow::QtMainWindow(TZorvaneForm& form) : form_(form) {
+  Control* self = form_.Self;
+  setWindowTitle(QString::fromStdString(self->Caption()));
+  auto* central = new QWidget(this);
+  SetColors(central, *self, true);
+  setCentralWidget(central);
+  for (Control* child : self->Children()) Build(child, central);
+  central->setFixedSize(self->Width(), self->Height());
+
+  for (Control* top : form_.MainMenu->Children()) {
+    QMenu* m = menuBar()->addMenu(QString::fromStdString(top->Caption()));
+    BuildMenu(top, m);
+  }
+  self->Listen([this](Control& c) {
+    setWindowTitle(QString::fromStdString(c.Caption()));
+    if (centralWidget()->width() != c.Width() || centralWidget()->height() != c.Height())
+      centralWidget()->setFixedSize(c.Width(), c.Height());
+  });
+  adjustSize();
+  setFixedSize(sizeHint());
+}
+
+QtMainWindow::~QtMainWindow() = default;
+
+QWidget* QtMainWindow::WidgetFor(const std::string& name) const {
+  auto it = widgets_.find(name);
+  return it == widgets_.end() ? nullptr : it->second;
+}
+
+QAction* QtMainWindow::ActionFor(const std::string& name) const {
+  auto it = actions_.find(name);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+QWidget* QtMainWindow::Build(Control* c, QWidget* parent) {
+  QWidget* w = nullptr;
+  switch (c->Kind()) {
+    case ControlKind::Panel: {
+      auto* frame = new QFrame(parent);
+      frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+      frame->setLineWidth(1);
+      w = frame;
+      auto sync = [frame](Control& m) {
+        ApplyCommon(frame, m);
+        SetColors(frame, m, true);
+      };
+      sync(*c);
+      c->Listen(sync);
+      break;
+    }
+    case ControlKind::Label: {
+      auto* label = new QLabel(parent);
+      w = label;
+      auto sync = [label](Control& m) {
+        ApplyCommon(label, m);
+        SetColors(label, m, true);
+        label->setText(QString::fromStdString(m.Caption()));
+        label->setAlignment((m.AlignRight() ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+      };
+      sync(*c);
+      c->Listen(sync);
+      break;
+    }
+    case ControlKind::Button: {
+      auto* button = new QPushButton(parent);
+      w = button;
+      button->setFocusPolicy(Qt::NoFocus);
+      QObject::connect(button, &QPushButton::clicked, [c] { c->Click(); });
+      auto sync = [button](Control& m) {
+        ApplyCommon(button, m);
+        SetColors(button, m, false);
+        button->setText(QString::fromStdString(m.Caption()));
+      };
+      sync(*c);
+      c->Listen(sync);
+      break;
+    }
+    case ControlKind::ScrollBar: {
+      auto* bar = new QScrollBar(Qt::Horizontal, parent);
+      w = bar;
+      auto sync = [bar](Control& m) {
+        ApplyCommon(bar, m);
+        const QSignalBlocker block(bar);
+        bar->setRange(m.Min(), m.Max());
+        bar->setSingleStep(m.SmallChange());
+        bar->setPageStep(m.LargeChange());
+        bar->setValue(m.Position());
+      };
+      sync(*c);
+      c->Listen(sync);
+      QObject::connect(bar, &QScrollBar::valueChanged, [c](int v) { c->UserScroll(v); });
+      break;
+    }
+    case ControlKind::TrackBar: {
+      auto* slider = new QSlider(Qt::Horizontal, parent);
+      w = slider;
+      slider->setTickPosition(QSlider::TicksBelow);
+      auto sync = [slider](Control& m) {
+        ApplyCommon(slider, m);
+        SetColors(slider, m, false);
+        const QSignalBlocker block(slider);
+        slider->setRange(m.Min(), m.Max());
+        slider->setValue(m.Position());
+        slider->setTickInterval(std::max(1, (m.Max() - m.Min()) / 10));
+      };
+      sync(*c);
+      c->Listen(sync);
+      QObject::connect(slider, &QSlider::valueChanged, [c](int v) { c->UserScroll(v); });
+      break;
+    }
+    case ControlKind::Memo: {
+      auto* entry = new EntryWidget(*c, parent);
+      w = entry;
+      auto sync = [entry](Control& m) {
+        ApplyCommon(entry, m);
+        SetColors(entry, m, true);
+        entry->Sync();
+      };
+      sync(*c);
+      c->Listen(sync);
+      break;
+    }
+    case ControlKind::PaintBox: {
+      auto* plot = new PlotWidget(form_, *c, parent);
+      w = plot;
+      auto sync = [plot](Control& m) {
+        ApplyCommon(plot, m);
+        plot->Sync();
+      };
+      sync(*c);
+      c->Listen(sync);
+      break;
+    }
+    default:
+      return nullptr;
+  }
+  widgets_[c->Name()] = w;
+  for (Control* child : c->Children()) Build(child, w);
+  return w;
+}
+
+void QtMainWindow::BuildMenu(Control* item, QMenu* menu) {
+  for (Control* child : item->Children()) {
+    if (child->IsSeparator()) {
+      menu->addSeparator();
+      continue;
+    }
+    if (!child->Children().empty()) {
+      QMenu* sub = menu->addMenu(QString::fromStdString(child->Caption()));
+      BuildMenu(child, sub);
+      continue;
+    }
+    QAction* a = menu->addAction(QString::fromStdString(child->Caption()));
+    actions_[child->Name()] = a;
+    a->setCheckable(true);
+    auto sync = [a](Control& m) {
+      const QSignalBlocker block(a);
+      a->setText(QString::fromStdString(m.Caption()));
+      a->setChecked(m.Checked());
+      a->setEnabled(m.Enabled());
+      a->setVisible(m.Visible());
+    };
+    sync(*child);
+    child->Listen(sync);
+    QObject::connect(a, &QAction::triggered, [a, child] {
+      // The check mark is the model's: a click only runs the handler.
+      {
+        const QSignalBlocker block(a);
+        a->setChecked(child->Checked());
+      }
+      child->Click();
+    });
+  }
+}
+
+void QtMainWindow::closeEvent(QCloseEvent* e) {
+  if (!closing_ && !form_.platform.Terminated()) {
+    closing_ = true;
+    form_.FormClose();
+  }
+  e->accept();
+}
+
+void QtMainWindow::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  if (form_.S.Constructing == 1) return;
+  form_.FormResize();
+}
+
+}  // namespace zorvane

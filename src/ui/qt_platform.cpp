@@ -1,0 +1,133 @@
+#include "ui/qt_platform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QThread>
+
+namespace zorvane {
+
+QImage ToQImage(const Bitmap& bitmap) {
+  QImage img(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+    const Color* src = bitmap.Row(y);
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      const Color c = src[x];
+      line[x] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    }
+  }
+  return img;
+}
+
+QtPlatform::QtPlatform() { clock_.start(); }
+
+QtPlatform::~QtPlatform() = default;
+
+
+void QtPlatform::BindTimer(Control* timer) {
+  auto t = std::make_unique<QTimer>();
+  QTimer* qt = t.get();
+  auto sync = [qt](Control& c) {
+    const bool run = c.Enabled() && c.Interval() > 0;
+    if (qt->interval() != c.Interval()) qt->setInterval(c.Interval());
+    if (run && !qt->isActive()) qt->start();
+    if (!run && qt->isActive()) qt->stop();
+  };
+  QObject::connect(qt, &QTimer::timeout, [timer, this] {
+    if (terminated_ || !timer->Enabled()) return;
+    if (timer->OnTimer) timer->OnTimer();
+  });
+  timer->Listen(sync);
+  sync(*timer);
+  timers_.push_back(std::move(t));
+}
+
+void QtPlatform::MessageBox(const std::string& text, const std::string& title) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
+                  QMessageBox::Ok, owner_);
+  box.exec();
+}
+
+void QtPlatform::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                  QString::fromStdString(text), QMessageBox::Ok, owner_);
+  box.exec();
+}
+
+void QtPlatform::ProcessMessages() {
+  RunTickers();
+  QApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtPlatform::Sleep(int ms) {
+  if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+  RunTickers();
+}
+
+int64_t QtPlatform::NowUs() { return clock_.nsecsElapsed() / 1000; }
+
+void QtPlatform::Terminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  QApplication::quit();
+}
+
+std::optional<std::string> QtPlatform::OpenFileDialog(const std::string& title) {
+  const QString f = QFileDialog::getOpenFileName(owner_, QString::fromStdString(title));
+  if (f.isEmpty()) return std::nullopt;
+  return f.toStdString();
+}
+
+std::optional<std::string> QtPlatform::SaveFileDialog(const std::string& title,
+                                                      const std::string& defaultExt) {
+  QFileDialog d(owner_, QString::fromStdString(title));
+  d.setAcceptMode(QFileDialog::AcceptSave);
+  d.setDefaultSuffix(QString::fromStdString(defaultExt));
+  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return std::nullopt;
+  return d.selectedFiles().first().toStdString();
+}
+
+bool QtPlatform::CopyImageToClipboard(const Bitmap& image) {
+  QApplication::clipboard()->setImage(ToQImage(image));
+  return true;
+}
+
+QPrinter& QtPlatform::Printer() {
+  // The print set-up the user chose is kept for the session.
+  if (!printer_) printer_ = std::make_unique<QPrinter>();
+  return *printer_;
+}
+
+bool QtPlatform::PrinterSetup() {
+  QPrintDialog d(&Printer(), owner_);
+  return d.exec() == QDialog::Accepted;
+}
+
+bool QtPlatform::PrintImage(const Bitmap& image) {
+  QPainter p;
+  if (!p.begin(&Printer())) return false;
+  const QImage img = ToQImage(image);
+  const QRect page = p.viewport();
+  QSize size = img.size();
+  size.scale(page.size(), Qt::KeepAspectRatio);
+  p.drawImage(QRect(QPoint(0, 0), size), img);
+  return p.end();
+}
+
+bool QtPlatform::StartProgram(const std::string& path) {
+  const QString p = QString::fromStdString(path);
+  const QFileInfo info(p);
+  if (!info.exists()) return false;
+  if (info.isExecutable() && !info.isDir()) return QProcess::startDetached(p, {});
+  return QProcess::startDetached("xdg-open", {p});
+}
+
+}  // namespace zorvane

@@ -1,0 +1,58 @@
+// The platform services on Qt: modal message boxes, the event loop, file
+// dialogs, clipboard, printer and starting other programs; and a QTimer for
+// every timer model of the form.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+#include "app/controls.h"
+#include "platform/platform.h"
+
+class QWidget;
+class QPrinter;
+
+namespace zorvane {
+
+class QtPlatform : public Platform {
+ public:
+  QtPlatform();
+  ~QtPlatform() override;
+
+  // The window that owns message boxes and dialogs.
+  void SetOwner(QWidget* owner) { owner_ = owner; }
+  // Runs the timer model with a QTimer while it is enabled.
+  void BindTimer(Control* timer);
+
+  void MessageBox(const std::string& text, const std::string& title) override;
+  void ShowMessage(const std::string& text) override;
+  void ProcessMessages() override;
+  void Sleep(int ms) override;
+  int64_t NowUs() override;
+  void Terminate() override;
+  bool Terminated() const override { return terminated_; }
+  std::optional<std::string> OpenFileDialog(const std::string& title) override;
+  std::optional<std::string> SaveFileDialog(const std::string& title,
+                                            const std::string& defaultExt) override;
+  bool CopyImageToClipboard(const Bitmap& image) override;
+  bool PrinterSetup() override;
+  bool PrintImage(const Bitmap& image) override;
+  bool StartProgram(const std::string& path) override;
+
+ private:
+  QPrinter& Printer();
+  QWidget* owner_ = nullptr;
+  std::unique_ptr<QPrinter> printer_;
+  QElapsedTimer clock_;
+  bool terminated_ = false;
+  std::vector<std::unique_ptr<QTimer>> timers_;
+};
+
+// A bitmap as a Qt image (colours converted from 0x00BBGGRR).
+QImage ToQImage(const Bitmap& bitmap);
+
+}  // namespace zorvane

@@ -1,0 +1,132 @@
+#include "ui/qt_widgets.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QClipboard>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "ui/qt_platform.h"
+
+namespace zorvane {
+
+namespace {
+MouseButton ButtonOf(Qt::MouseButton b) {
+  if (b == Qt::RightButton) return MouseButton::Right;
+  if (b == Qt::MiddleButton) return MouseButton::Middle;
+  return MouseButton::Left;
+}
+}  // namespace
+
+QCursor OpenCrossCursor() {
+  uchar bits[32 * 4] = {};
+  uchar mask[32 * 4] = {};
+  auto set = [&](int x, int y) { bits[y * 4 + x / 8] |= static_cast<uchar>(1u << (x % 8)); };
+  for (int y = 5; y <= 11; ++y) set(15, y);
+  for (int y = 19; y <= 26; ++y) set(15, y);
+  for (int x = 4; x <= 11; ++x) set(x, 15);
+  for (int x = 19; x <= 26; ++x) set(x, 15);
+  // Set bits with a clear mask invert the screen; everything else is clear.
+  const QBitmap b = QBitmap::fromData(QSize(32, 32), bits, QImage::Format_MonoLSB);
+  const QBitmap m = QBitmap::fromData(QSize(32, 32), mask, QImage::Format_MonoLSB);
+  return QCursor(b, m, 15, 15);
+}
+
+PlotWidget::PlotWidget(TZorvaneForm& form, Control& model, QWidget* parent)
+    : QWidget(parent), form_(form), model_(model) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  Sync();
+}
+
+void PlotWidget::Sync() {
+  if (cursor_ != model_.Cursor()) {
+    cursor_ = model_.Cursor();
+    switch (cursor_) {
+      case 1: setCursor(Qt::CrossCursor); break;
+      case 3: setCursor(OpenCrossCursor()); break;
+      default: setCursor(Qt::ArrowCursor); break;
+    }
+  }
+  repaint();
+}
+
+void PlotWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QColor back(model_.BackColor() & 0xFF, (model_.BackColor() >> 8) & 0xFF,
+                    (model_.BackColor() >> 16) & 0xFF);
+  p.fillRect(rect(), back);
+  p.drawImage(0, 0, ToQImage(form_.DisplayBitmap));
+}
+
+void PlotWidget::mousePressEvent(QMouseEvent* e) {
+  if (model_.OnMouseDown) model_.OnMouseDown(ButtonOf(e->button()), e->position().toPoint().x(), e->position().toPoint().y());
+}
+
+void PlotWidget::mouseMoveEvent(QMouseEvent* e) {
+  if (model_.OnMouseMove) model_.OnMouseMove(e->position().toPoint().x(), e->position().toPoint().y());
+}
+
+void PlotWidget::mouseReleaseEvent(QMouseEvent* e) {
+  if (model_.OnMouseUp) model_.OnMouseUp(ButtonOf(e->button()), e->position().toPoint().x(), e->position().toPoint().y());
+}
+
+EntryWidget::EntryWidget(Control& model, QWidget* parent) : QLineEdit(parent), model_(model) {
+  setFrame(true);
+  Sync();
+}
+
+void EntryWidget::Sync() {
+  const QString t = QString::fromStdString(model_.Text());
+  if (text() != t) {
+    setText(t);
+    setCursorPosition(static_cast<int>(t.size()));
+  }
+  setReadOnly(model_.ReadOnly());
+}
+
+void EntryWidget::keyPressEvent(QKeyEvent* e) {
+  if (e->matches(QKeySequence::Paste)) {
+    insertFromClipboard();
+    return;
+  }
+  char c = 0;
+  switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: c = '\r'; break;
+    case Qt::Key_Backspace: c = '\b'; break;
+    default: {
+      const QString t = e->text();
+      if (t.size() == 1 && t[0].unicode() >= 32 && t[0].unicode() < 127) c = static_cast<char>(t[0].unicode());
+      break;
+    }
+  }
+  if (c == 0) {
+    // Navigation and other keys do not edit the text.
+    return;
+  }
+  model_.UserKey(c);
+  Sync();
+}
+
+void EntryWidget::keyReleaseEvent(QKeyEvent* e) {
+  if (e->isAutoRepeat()) return;
+  int vk = e->key();
+  if (vk == Qt::Key_Return || vk == Qt::Key_Enter) vk = 13;
+  else if (vk == Qt::Key_Backspace) vk = 8;
+  else if (vk > 0xFF) vk = 0;
+  if (vk != 0) model_.UserKeyUp(vk);
+  Sync();
+}
+
+void EntryWidget::insertFromClipboard() {
+  // A paste bypasses the key filter, as it does in the toolkit's text boxes.
+  if (model_.ReadOnly() || !model_.Enabled()) return;
+  const std::string pasted = QApplication::clipboard()->text().toStdString();
+  model_.SetText(model_.Text() + pasted);
+  Sync();
+}
+
+}  // namespace zorvane

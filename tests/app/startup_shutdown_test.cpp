@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "support/test_support.h"
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+}
+
+int32_t Field(const std::vector<uint8_t>& d, int index) {  // 1-based field number
+  const size_t o = static_cast<size_t>(index - 1) * 4;
+  return static_cast<int32_t>(d[o] | (d[o + 1] << 8) | (d[o + 2] << 16) | (static_cast<uint32_t>(d[o + 3]) << 24));
+}
+
+}  // namespace
+
+TEST(StartUp, DefaultsWithoutASettingsFile) {
+  Rig rig;
+  const AppState& s = rig.S();
+  EXPECT_TRUE(s.ConfigPath.empty());
+  EXPECT_TRUE(s.HelpPath.empty());
+  EXPECT_EQ(s.Constructing, 0);
+  EXPECT_FLOAT_EQ(s.FunctionFrequency, 200.01f);
+  EXPECT_FLOAT_EQ(s.OutputFrequency, 200.01f);
+  EXPECT_FLOAT_EQ(s.NoteFrequency, 261.63f);
+  EXPECT_EQ(s.SampleRate, 44100);
+  EXPECT_EQ(s.TransformSize, 1024);
+  EXPECT_EQ(s.CaptureBytesPerSecond, 88200);
+  EXPECT_EQ(s.CaptureBufferBytes, 2176);
+  EXPECT_EQ(s.NyquistHz, 22050);
+  EXPECT_EQ(s.OutputBytesPerSecond, 88200);
+  EXPECT_EQ(s.AnalyzerStopRequested, 1);
+  EXPECT_EQ(s.OutputOn, 0);
+  EXPECT_EQ(s.SavedBoardFormat.BufferBytes, 2176);
+  EXPECT_EQ(s.SavedFileFormat.SampleRate, 44100);
+  EXPECT_FLOAT_EQ(s.InputGain, 10.0f);
+  EXPECT_EQ(s.WindowType, 6);
+  // The window table is computed for the start-up size (Blackman, peak 1 in the middle).
+  EXPECT_NEAR(s.WindowTable[512], 1.0f, 1e-6f);
+  // The output device was opened idle: nothing is playing.
+  EXPECT_EQ(rig.out.Plan.Log, (std::vector<std::string>{"query", "open"}));
+  EXPECT_FALSE(rig.cable.OutputPlaying());
+  EXPECT_TRUE(rig.platform.Messages.empty());
+}
+
+TEST(StartUp, WindowIs786WideAndTheResizeRuleKeepsItSo) {
+  Rig rig;
+  Control* w = rig.F().Self;
+  EXPECT_EQ(w->Width(), 786);
+  EXPECT_EQ(w->Caption(), "Zorvane Function-Sweep Generator");
+  // Controls were scaled with the window.
+  EXPECT_NEAR(rig.F().BasePanel->Width(), 449 * 786 / 632, 1);
+  w->SetBounds(0, 0, 500, 100);
+  rig.F().FormResize();
+  EXPECT_EQ(w->Width(), 786);
+  EXPECT_EQ(w->Height(), 165);
+  w->SetBounds(0, 0, 900, 600);
+  rig.F().FormResize();
+  EXPECT_EQ(w->Width(), 900);
+  EXPECT_EQ(w->Height(), 600);
+}
+
+TEST(StartUp, ScrollBarStepsAndDesignTimeControls) {
+  Rig rig;
+  TZorvaneForm& f = rig.F();
+  EXPECT_EQ(f.FreqScrollBar->SmallChange(), 10);
+  EXPECT_EQ(f.FreqScrollBar->LargeChange(), 100);
+  EXPECT_EQ(f.LoFreqScrollBar->SmallChange(), 1);
+  EXPECT_EQ(f.LoFreqScrollBar->LargeChange(), 10);
+  EXPECT_EQ(f.HiFreqScrollBar->LargeChange(), 10);
+  EXPECT_EQ(f.FreqScrollBar->Position(), 20000);
+  EXPECT_EQ(f.OutputBtn->Caption(), "OFF");
+  EXPECT_EQ(f.WaveformBtn->Hint(), "Sine/Square/Triangle/Noise");
+  EXPECT_EQ(f.MidFreqBtn->Caption(), "ON");
+  EXPECT_EQ(f.FrequencyDisplay->Text(), "200.0");
+  EXPECT_EQ(f.ChartTimer->Interval(), 600);
+  EXPECT_FALSE(f.ChartTimer->Enabled());
+  EXPECT_TRUE(f.TimeoutTimer->Enabled());
+  // Menu check marks at start-up.
+  for (const char* checked : {"N512", "Off2", "SoundBoard1", "N500ms2", "EOF_ON", "Frequency1", "Mic1",
+                              "Yellow1", "Black1", "Arrow1", "ON1", "N10241", "N441001", "N201"})
+    EXPECT_TRUE(f.Find(checked)->Checked()) << checked;
+  for (const char* unchecked : {"N32", "On2", "WaveFile1", "Waterfall1", "Left1", "N48000", "N21"})
+    if (Control* c = f.Find(unchecked)) EXPECT_FALSE(c->Checked()) << unchecked;
+  EXPECT_EQ(f.Find("N7")->Caption(), "Volume Control");
+  EXPECT_EQ(f.Find("Magnify1")->Caption(), "Open Cross");
+}
+
+TEST(StartUp, EmptyTealGraticule) {
+  Rig rig;
+  const Bitmap& b = rig.F().DisplayBitmap;
+  ASSERT_EQ(b.Width(), 513);
+  ASSERT_EQ(b.Height(), 203);
+  EXPECT_EQ(rig.F().WaterfallBitmap.Width(), 513);
+  for (int y = 0; y <= 200; y += 20) {
+    EXPECT_EQ(b.Pixel(1, y), colors::Teal) << y;
+    EXPECT_EQ(b.Pixel(510, y), colors::Teal) << y;
+    EXPECT_EQ(b.Pixel(511, y), colors::Black) << y;  // line end point not painted
+  }
+  for (int x = 0; x <= 512; x += 64) {
+    EXPECT_EQ(b.Pixel(x, 200), colors::Teal) << x;
+    EXPECT_EQ(b.Pixel(x, 100), colors::Teal) << x;
+  }
+  EXPECT_EQ(b.Pixel(32, 10), colors::Black);
+  EXPECT_EQ(b.Pixel(32, 202), colors::Black);
+  EXPECT_EQ(b.Pixel(512, 202), colors::Black);
+}
+
+TEST(Shutdown, WithoutASettingsFileNothingIsLeftBehind) {
+  Rig rig;
+  rig.F().QuitBtnClick();
+  EXPECT_TRUE(rig.platform.Terminated());
+  EXPECT_FALSE(std::filesystem::exists(rig.dir.File("Zorvane.cfg")));
+}
+
+TEST(Shutdown, EveryWayOutWritesTheSettingsFile) {
+  for (int way = 0; way < 3; ++way) {
+    Rig rig({}, /*createConfig=*/true);
+    ASSERT_EQ(rig.S().ConfigPath, rig.dir.File("Zorvane.cfg"));
+    rig.S().AverageCount = 8;
+    rig.F().Mkr2ScrollBar->SetPosition(77);
+    if (way == 0) rig.F().QuitBtn->Click();
+    else if (way == 1) rig.F().Find("Exit1")->Click();
+    else rig.F().FormClose();
+    EXPECT_TRUE(rig.platform.Terminated());
+    const auto d = ReadAll(rig.dir.File("Zorvane.cfg"));
+    ASSERT_EQ(d.size(), 196u) << way;
+    EXPECT_EQ(Field(d, 1), 1);       // frequency display
+    EXPECT_EQ(Field(d, 2), 44100);
+    EXPECT_EQ(Field(d, 14), 0);      // never written as running
+    EXPECT_EQ(Field(d, 21), 77);     // marker 2's position from its scroll bar
+    EXPECT_EQ(Field(d, 26), 8);
+    EXPECT_EQ(Field(d, 8), 512);
+    float f39;
+    std::memcpy(&f39, &d[152], 4);
+    EXPECT_FLOAT_EQ(f39, 200.01f);
+    EXPECT_EQ(Field(d, 49), 1);
+  }
+}
+
+TEST(Shutdown, ClosingWhilePlayingStopsTheSoundAndClosesTheDevice) {
+  Rig rig({}, /*createConfig=*/true);
+  rig.F().OutputBtn->Click();
+  ASSERT_TRUE(rig.cable.OutputPlaying());
+  const size_t before = rig.out.Plan.Log.size();
+  rig.F().FormClose();
+  EXPECT_FALSE(rig.cable.OutputPlaying());
+  EXPECT_EQ(rig.S().OutputOn, 0);
+  EXPECT_EQ(rig.S().OutputPlaying, 0);
+  // Switched off, then the device cycled open and closed once more.
+  const std::vector<std::string> tail(rig.out.Plan.Log.begin() + static_cast<long>(before), rig.out.Plan.Log.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"reset", "unprepare", "close", "query", "open", "reset",
+                                            "unprepare", "close"}));
+  EXPECT_EQ(std::filesystem::file_size(rig.dir.File("Zorvane.cfg")), 196u);
+  EXPECT_TRUE(rig.platform.Messages.empty());
+}
+
+TEST(Shutdown, HelpFileIsFoundInTheSettingsFolder) {
+  TempDir dir;
+  { std::ofstream(dir.File("ZorvaneHelp.chm")) << "help"; }
+  HeadlessPlatform platform;
+  LoopbackCable cable(platform);
+  TZorvaneForm form(platform, cable.Out(), cable.In(), dir.Path());
+  EXPECT_EQ(form.S.HelpPath, dir.File("ZorvaneHelp.chm"));
+  EXPECT_TRUE(form.S.ConfigPath.empty());
+}

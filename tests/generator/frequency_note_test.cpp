@@ -1,0 +1,224 @@
+// Frequency entry and musical-note mode as scenarios: each row runs
+// ';'-separated actions on a fresh instrument, then checks the results.
+// Actions: clicks (out mode low mid high set up down oct+ oct-; "up*12"
+// repeats), type:<keys>, erase, paste:<text> (after one key), text:<text>
+// (program-written), press/release/enter, scroll:<position>; state set
+// directly (fhz nhz idx range rate replay); show:<Hz> (note display of a
+// function frequency). Checks: key=value, or key~value (0.02 Hz) for the
+// frequencies f, n, out; colours: Y yellow, R red, B blue, F fuchsia; log:
+// B the bound refusal, N the conversion error naming the text.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <vector>
+
+#include "generator/musical_note.h"
+#include "generator/synthesis.h"
+#include "support/test_support.h"
+
+namespace zorvane {
+namespace {
+
+// The upper of two overlapping windows wins; outside A0..E8 the index stays.
+TEST(FindNoteIndex, NamesEveryNoteFromA0ToE8) {
+  for (int k = 0; k < kNoteWindows; ++k) {
+    int32_t idx = -1;
+    FindNoteIndex(static_cast<float>(27.5 * std::pow(2.0, k / 12.0)), idx);
+    EXPECT_EQ(idx, k % 12) << k;
+  }
+  for (float f : {26.0f, 5500.0f, 28.3166f}) {  // 28.3166: in A0's and A#0's windows
+    int32_t idx = 99;
+    FindNoteIndex(f, idx);
+    EXPECT_EQ(idx, f == 28.3166f ? 1 : 99) << f;
+  }
+}
+
+struct Scenario {
+  const char* actions;
+  const char* checks;
+};
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.actions << " => " << s.checks; }
+
+struct Scenarios : ::testing::TestWithParam<Scenario> {
+  testing::Rig rig;
+  TZorvaneForm& F = rig.F();
+  AppState& S = rig.S();
+  Control* Box() const { return F.FrequencyDisplay; }
+  void Type(const std::string& keys) {
+    for (char c : keys) Box()->UserKey(c);
+  }
+  using Do = std::function<void(const std::string&)>;
+  Do Click(Control* TZorvaneForm::*c) {
+    return [this, c](auto&) { (F.*c)->Click(); };
+  }
+  // clang-format off
+  const std::map<std::string, Do> actions = {
+      {"out", Click(&TZorvaneForm::OutputBtn)}, {"mode", Click(&TZorvaneForm::ModeBtn)},
+      {"low", Click(&TZorvaneForm::LowFreqBtn)}, {"mid", Click(&TZorvaneForm::MidFreqBtn)},
+      {"high", Click(&TZorvaneForm::HighFreqBtn)}, {"set", Click(&TZorvaneForm::SetFreqBtn)},
+      {"up", Click(&TZorvaneForm::NoteUpBtn)}, {"down", Click(&TZorvaneForm::NoteDownBtn)},
+      {"oct+", Click(&TZorvaneForm::OctaveUPBtn)}, {"oct-", Click(&TZorvaneForm::OctaveDownBtn)},
+      {"type", [this](auto& s) { Type(s); }}, {"text", [this](auto& s) { Box()->SetText(s); }},
+      {"erase", [this](auto&) { Type(std::string(Box()->Text().size(), '\b')); }},
+      {"paste", [this](auto& s) { Type("\b"); Box()->SetText(s); }},
+      {"press", [this](auto&) { Type("\r"); }}, {"release", [this](auto&) { Box()->UserKeyUp(13); }},
+      {"enter", [this](auto&) { Type("\r"); Box()->UserKeyUp(13); }},
+      {"scroll", [this](auto& s) { F.FreqScrollBar->UserScroll(std::stoi(s)); }},
+      {"fhz", [this](auto& s) { S.FunctionFrequency = std::stof(s); }},
+      {"nhz", [this](auto& s) { S.NoteFrequency = std::stof(s); }},
+      {"idx", [this](auto& s) { S.NoteIndex = std::stoi(s); }},
+      {"range", [this](auto& s) { S.FrequencyRange = std::stoi(s); }},
+      {"rate", [this](auto& s) { S.SampleRate = std::stoi(s); }},
+      {"replay", [this](auto&) { S.ApplyingConfiguration = 1; }},
+      {"show", [this](auto&) { F.ShowMusicalNote(); }}};
+  // clang-format on
+
+  std::string Actual(const std::string& key) const {
+    const auto look = [](Control* c) { return c->Caption() + Col(c->FontColor()); };
+    const auto n = [](int i) { return std::to_string(i); };
+    const Control* bar = F.FreqScrollBar;
+    std::string log;
+    for (const auto& m : rig.platform.Messages)
+      log += m.Title == "Frequency Set" &&
+                     m.Text == "Frequency must be greater than 20 Hz and less than 22050 Hz"
+                 ? "B"
+             : m.Title == "Zorvane Function-Sweep Generator" &&
+                     m.Text == "'" + Box()->Text() + "' is not a valid floating point value"
+                 ? "N"
+                 : "[" + m.Title + ": " + m.Text + "]";
+    const std::map<std::string, std::string> actual = {
+        {"text", Box()->Text()},
+        {"col", Col(Box()->FontColor())},
+        {"log", log},
+        {"note", F.MusicalLabel->Caption() + "|" + F.SuperscriptFreq->Caption() + "|" +
+                     F.SubscriptFreq->Caption()},
+        {"idx", n(S.NoteIndex)},
+        {"range", n(S.FrequencyRange)},
+        {"w", n(rig.out.Writes)},
+        {"bar", n(bar->Position()) + "/" + n(bar->SmallChange()) + "/" + n(bar->LargeChange())},
+        {"btn", look(F.LowFreqBtn) + " " + look(F.MidFreqBtn) + " " + look(F.HighFreqBtn)},
+        {"mode", look(F.ModeBtn) + (bar->Enabled() ? "" : " disabled") +
+                     (Box()->ReadOnly() ? " read-only" : "")}};
+    return actual.count(key) ? actual.at(key) : "unknown check " + key;
+  }
+  // The device plays exactly the sine loop of hz.
+  void ExpectPlays(float hz) {
+    std::vector<uint8_t> loop(kOutputBufferBytes);
+    std::vector<float> work(kSynthesisWorkLen);
+    uint16_t bytes = 0;
+    uint32_t seed = 1;
+    SynthesizeWaveform(loop.data(), work.data(), hz, 0, bytes, seed);
+    ASSERT_NE(rig.cable.PlayingData(), nullptr);
+    ASSERT_EQ(rig.cable.PlayingLoopBytes(), bytes);
+    EXPECT_EQ(0, std::memcmp(rig.cable.PlayingData(), loop.data(), bytes)) << hz;
+  }
+};
+
+TEST_P(Scenarios, Run) {
+  std::stringstream script(GetParam().actions), checks(GetParam().checks);
+  for (std::string a; std::getline(script, a, ';');) {
+    const size_t colon = a.find(':'), star = a.find('*');
+    const auto act = actions.find(a.substr(0, std::min(colon, star)));
+    ASSERT_NE(act, actions.end()) << a;
+    for (int i = star == std::string::npos ? 1 : std::stoi(a.substr(star + 1)); i > 0; --i)
+      act->second(colon == std::string::npos ? "" : a.substr(colon + 1));
+  }
+  for (std::string c; std::getline(checks, c, ';');) {
+    const size_t op = c.find_first_of("=~");
+    const std::string key = c.substr(0, op), v = c.substr(op + 1);
+    const std::map<std::string, float> hz = {
+        {"f", S.FunctionFrequency}, {"n", S.NoteFrequency}, {"out", S.OutputFrequency}};
+    if (hz.count(key) && c[op] == '~') {
+      EXPECT_NEAR(hz.at(key), std::stof(v), 0.02) << key;
+    } else if (hz.count(key)) {
+      EXPECT_EQ(hz.at(key), std::stof(v)) << key;
+    } else if (key == "plays") {
+      if (v == "none")
+        EXPECT_EQ(rig.cable.PlayingData(), nullptr);
+      else
+        ExpectPlays(v == "n" ? S.NoteFrequency : v == "f" ? S.FunctionFrequency : std::stof(v));
+    } else {
+      EXPECT_EQ(Actual(key), v) << key;
+    }
+  }
+}
+
+// clang-format off
+// Octave marks change between B and C; beyond the named range the name is
+// "?". NaN matches nothing: the name falls back to NoteIndex (never read
+// outside the table) and the marks keep their design text.
+const Scenario kNoteDisplay[] = {
+    {"fhz:20.01;show", "note=?| | "}, {"fhz:27.5;show", "note=A| |4"},
+    {"fhz:32.7;show", "note=C| |3"}, {"fhz:61.74;show", "note=B| |3"},
+    {"fhz:65.41;show", "note=C| |2"}, {"fhz:130.81;show", "note=C| |1"},
+    {"fhz:200.01;show", "note=G| |1"}, {"fhz:261.63;show", "note=C| | "},
+    {"fhz:523.25;show", "note=C|1| "}, {"fhz:1046.5;show", "note=C|2| "},
+    {"fhz:2093;show", "note=C|3| "}, {"fhz:4186;show", "note=C|4| "},
+    {"fhz:4400;show", "note=?| | "}, {"fhz:5000;show", "note=?| | "},
+    {"idx:5;fhz:nan;show", "note=D|1|1"}, {"idx:12;fhz:nan;show", "note=?|1|1"},
+    {"idx:-1;fhz:nan;show", "note=?|1|1"}};
+// Every step click, refused or not, refreshes the note and restarts the output.
+const Scenario kNoteMode[] = {
+    {"out;mode", "mode=MUSICF disabled read-only;text=261.6;col=Y;note=C| | ;w=2;plays=261.63"},
+    {"out;mode;mode", "mode=FUNCR;text=200.0;note=G| |1;f=200.01;w=3;plays=200.01"},
+    {"mode;out;nhz:27.5;down", "n=27.5;idx=10;text=261.6;note=A| |4;w=2;plays=27.5"},
+    {"mode;out;nhz:29.14;down", "n~27.5;idx=9;text=27.5;note=A| |4;w=2;plays=n"},
+    {"mode;out;nhz:4186;up", "n=4186;idx=10;text=261.6;note=C|4| ;w=2;plays=4186"},
+    {"mode;out;nhz:3951.07;up", "n~4186;idx=11;text=4186.0;note=C|4| ;w=2;plays=n"},
+    {"mode;out;nhz:2093;oct+", "n=4186;text=4186.0;note=C|4| ;w=2;plays=4186"},
+    {"mode;out;nhz:2217.5;oct+", "n=2217.5;text=261.6;note=C#|3| ;w=2"},
+    {"mode;out;nhz:65.41;oct-", "n~32.705;text=32.7;note=C| |3;w=2;plays=n"},
+    {"mode;out;nhz:61.74;oct-", "n=61.74;text=261.6;note=B| |3;w=2"},
+    {"mode;up*12", "n~523.26;idx=10;text=523.3;note=C|1| ;w=0"},
+    {"mode;up*12;down*12", "n~261.63;idx=10;text=261.6;note=C| | "},
+    {"out;up;down;oct+;oct-", "n=261.63;idx=10;note=G|1|1;w=1"},
+    {"out;mode;low;high;set;scroll:50000;type:5;enter", "f=200.01;out=261.63;range=2;text=261.6;col=Y;w=2"}};
+// Range buttons with the output on and off; during the settings replay they
+// only select the decade. A scrolled value is pending until SET.
+const Scenario kRanges[] = {
+    {"out;scroll:50000;low", "range=1;bar=20000/100/1000;f=20.01;text=20.0;col=Y;w=2;plays=20.01"},
+    {"out;scroll:50000;mid", "range=2;bar=20000/10/100;f=200.01;text=200.0;col=Y;w=2;plays=200.01"},
+    {"out;scroll:50000;high", "range=3;bar=20000/1/10;btn=OFFB OFFB ONR;col=Y;w=2;plays=2000.01"},
+    {"scroll:50000;low", "f=20.01;text=20.0;col=Y;btn=ONR OFFB OFFB;plays=none"},
+    {"high;low;out", "range=1;w=1;plays=20.01"}, {"low;mid;out", "btn=OFFB ONR OFFB;w=1;plays=200.01"},
+    {"low;high;out", "range=3;text=2000.0;w=1;plays=2000.01"},
+    {"out;paste:x;replay;fhz:1234.56;high", "range=3;btn=OFFB OFFB ONR;text=1234.6;col=R;out=200.01;w=1"},
+    {"scroll:50000;mode;replay;high", "range=3;btn=OFFB OFFB ONR;f=500;text=261.6"},
+    {"out;low;scroll:123456", "text=123.5;col=R;note=B| |2;f=123.456;out=20.01;w=2;plays=20.01"},
+    {"out;low;scroll:123456;set", "text=123.5;col=Y;f=123.5;w=3;plays=123.5"},
+    {"range:7;scroll:30000", "f=200.01;text=200.0;col=R"}};
+// Bounds at 44,100 and 8,000 Hz (the message names 22050 Hz regardless), the
+// key filter, Enter confirming on press and again on release, SET on an
+// in-force text, and the note following only the first edit after a confirmation.
+const Scenario kEntry[] = {
+    {"out;erase;type:20;set", "f=20;text=20.0;col=Y;log=;w=2;plays=20"},
+    {"out;erase;type:19.9;set", "f=200.01;text=200.009994506836;col=Y;log=B;w=2;plays=200.01"},
+    {"erase;type:22050.9;set", "f=22050.9;text=22050.9;log="},
+    {"erase;type:22051;set", "f=200.01;text=200.009994506836;log=B"},
+    {"rate:8000;erase;type:4000.5;set", "f=4000.5;log="}, {"rate:8000;erase;type:4001;set", "f=200.01;log=B"},
+    {"out;paste:-25;set", "f=200.01;log=B;w=2"}, {"erase;type:1a2.b5 -,+e", "text=12.5;col=R;f=200.01"},
+    {"out;erase;type:440;press", "f=440;text=440.0;col=Y;note=A| | ;w=2;plays=440"},
+    {"out;erase;type:440;enter", "f=440;text=440.0;col=Y;w=3;plays=440"},
+    {"out;text:not read;fhz:440;set", "text=not read;log=;w=2;plays=440"},
+    {"enter;fhz:440;type:1;fhz:261.63;type:2", "text=200.012;note=A| | "}};
+// Text that is no number: SET, the Enter press and its release each report
+// it, and nothing else changes.
+const Scenario kNotANumber[] = {
+    {"out;paste:;set;enter", "log=NNN;text=;col=R;f=200.01;out=200.01;w=1"},
+    {"out;paste:.;set;enter", "log=NNN;text=.;col=R;f=200.01;w=1"},
+    {"out;paste:1..2;set;enter", "log=NNN;text=1..2;col=R;w=1"}, {"paste:two hundred;set", "log=N"},
+    {"paste:440Hz;set", "log=N"}, {"paste:1,5;set", "log=N"}, {"paste: 440;set", "log=N"},
+    {"paste:inf;set", "log=N"}, {"paste:2e;set", "log=N"}};
+INSTANTIATE_TEST_SUITE_P(NoteDisplay, Scenarios, ::testing::ValuesIn(kNoteDisplay));
+INSTANTIATE_TEST_SUITE_P(NoteMode, Scenarios, ::testing::ValuesIn(kNoteMode));
+INSTANTIATE_TEST_SUITE_P(Ranges, Scenarios, ::testing::ValuesIn(kRanges));
+INSTANTIATE_TEST_SUITE_P(Entry, Scenarios, ::testing::ValuesIn(kEntry));
+INSTANTIATE_TEST_SUITE_P(NotANumber, Scenarios, ::testing::ValuesIn(kNotANumber));
+// clang-format on
+
+}  // namespace
+}  // namespace zorvane

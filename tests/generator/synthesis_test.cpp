@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "app/app_state.h"
+#include "generator/synthesis.h"
+
+using namespace zorvane;
+
+namespace {
+
+struct Loop {
+  std::unique_ptr<uint8_t[]> buffer = std::make_unique<uint8_t[]>(kOutputBufferBytes);
+  std::unique_ptr<float[]> work = std::make_unique<float[]>(kSynthesisWorkLen);
+  uint16_t bytes = 0;
+  uint32_t seed = 1;
+  void Make(float freq, int waveform) {
+    SynthesizeWaveform(buffer.get(), work.get(), freq, waveform, bytes, seed);
+  }
+  int16_t At(int i) const { return static_cast<int16_t>(buffer[2 * i] | (buffer[2 * i + 1] << 8)); }
+  int Samples() const { return bytes / 2; }
+};
+
+// The phase step exactly as the generator rounds it.
+float Step(float freq) {
+  return static_cast<float>(static_cast<long double>(freq) * 2.0L * 3.14159L * 2.2675736961451248e-05L);
+}
+double Ref(float d, int n) { return static_cast<float>(32767.0 * std::sin(n * static_cast<double>(d))); }
+
+const float kFrequencies[] = {20.0f, 20.01f, 55.0f, 200.01f, 440.0f, 1000.0f, 2000.01f,
+                              5000.0f, 10000.0f, 15000.0f, 20000.0f, 22050.0f};
+
+}  // namespace
+
+TEST(Synthesis, SineSamplesAndTheLoopEndBeforeARisingZeroCrossing) {
+  Loop l;
+  for (float f : kFrequencies) {
+    l.Make(f, 0);
+    const float d = Step(f);
+    ASSERT_EQ(l.bytes % 2, 0) << f;
+    ASSERT_GE(l.bytes, 30) << f;
+    ASSERT_LE(l.bytes, 22050) << f;
+    for (int i = 0; i < l.Samples(); ++i)
+      ASSERT_EQ(l.At(i), static_cast<int16_t>(std::trunc(Ref(d, i)))) << f << " sample " << i;
+    if (l.bytes > 30) {
+      // The sample after the loop would begin a new cycle: rising, within 31 of zero.
+      const int n = l.Samples();
+      EXPECT_LT(std::abs(static_cast<long>(Ref(d, n))), 32) << f;
+      EXPECT_GT(Ref(d, n), Ref(d, n - 1)) << f;
+    }
+  }
+}
+
+TEST(Synthesis, ThousandHertzLoopIsAWholeNumberOfCycles) {
+  Loop l;
+  l.Make(1000.0f, 0);
+  // 44.1 samples a cycle: the loop must hold close to a whole number of cycles.
+  const double cycles = l.Samples() / 44.1;
+  EXPECT_NEAR(cycles, std::round(cycles), 0.03);
+  EXPECT_GT(l.Samples(), 10000);
+}
+
+TEST(Synthesis, FallsBackToThirtyBytesWhenNoCrossingQualifies) {
+  Loop none;
+  none.Make(0.0f, 0);  // a flat reference: nothing rises
+  EXPECT_EQ(none.bytes, 30);
+}
+
+TEST(Synthesis, SquareIsFullScaleWithZeroWhereTheSineIsZero) {
+  Loop l;
+  for (float f : kFrequencies) {
+    l.Make(f, 1);
+    const float d = Step(f);
+    EXPECT_EQ(l.At(0), 0) << f;
+    for (int i = 0; i < l.Samples(); ++i) {
+      const double r = Ref(d, i);
+      const int expected = r > 0 ? 32767 : (r < 0 ? -32767 : 0);
+      ASSERT_EQ(l.At(i), expected) << f << " sample " << i;
+    }
+    Loop sine;
+    sine.Make(f, 0);
+    EXPECT_EQ(l.bytes, sine.bytes) << "square and sine are cut at the same place";
+  }
+}
+
+TEST(Synthesis, TriangleStaysWithinItsCrestAtEveryFrequency) {
+  Loop l;
+  for (float f : kFrequencies) {
+    l.Make(f, 2);
+    for (int i = 0; i < l.Samples(); ++i) ASSERT_LE(std::abs(static_cast<int>(l.At(i))), 19950) << f << " " << i;
+  }
+}
+
+TEST(Synthesis, TriangleStartsAtOneStepAndFollowsTheSine) {
+  Loop l;
+  for (float f : {20.01f, 200.01f, 1000.0f}) {
+    l.Make(f, 2);
+    const float d = Step(f);
+    const float g = static_cast<float>(127.0 * d * 0.005);
+    EXPECT_EQ(l.At(0), static_cast<int16_t>(std::trunc(20000.0 * g))) << f;
+    int peak = 0;
+    for (int i = 1; i < l.Samples(); ++i) {
+      const double r0 = Ref(d, i), r1 = Ref(d, i + 1);
+      peak = std::max(peak, std::abs(static_cast<int>(l.At(i))));
+      if (std::abs(r0) > 32100) continue;  // held at the crest there
+      if (r1 > r0) {
+        EXPECT_GT(l.At(i), l.At(i - 1)) << f << " sample " << i;
+      } else if (r1 < r0) {
+        EXPECT_LT(l.At(i), l.At(i - 1)) << f << " sample " << i;
+      }
+    }
+    EXPECT_NEAR(peak, 19950, 200) << f;
+  }
+}
+
+TEST(Synthesis, NoiseLoopLengthRangeAndContinuation) {
+  Loop l;
+  l.Make(1000.0f, 3);
+  EXPECT_EQ(l.bytes, 45312);
+  int lo = 0, hi = 0;
+  double sum = 0;
+  for (int i = 0; i < kNoiseDraws; ++i) {
+    lo = std::min<int>(lo, l.At(i));
+    hi = std::max<int>(hi, l.At(i));
+    sum += l.At(i);
+  }
+  EXPECT_GE(lo, -16384);
+  EXPECT_LE(hi, 16383);
+  EXPECT_LT(lo, -16000);
+  EXPECT_GT(hi, 16000);
+  EXPECT_NEAR(sum / kNoiseDraws, 0.0, 200.0);
+  // The generator is never reseeded: the next loop differs, and the length
+  // does not depend on the frequency.
+  std::vector<int16_t> first(100);
+  for (int i = 0; i < 100; ++i) first[i] = l.At(i);
+  l.Make(20.0f, 3);
+  EXPECT_EQ(l.bytes, 45312);
+  int same = 0;
+  for (int i = 0; i < 100; ++i) same += first[i] == l.At(i);
+  EXPECT_LT(same, 5);
+}
+
+TEST(Synthesis, RandomMatchesTheCLibraryPortableGenerator) {
+  // The sequence of the C standard's example rand() with seed 1.
+  uint32_t seed = 1;
+  const int expected[] = {16838, 5758, 10113, 17515, 31051};
+  for (int e : expected) EXPECT_EQ(NextRandom(seed), e);
+}
