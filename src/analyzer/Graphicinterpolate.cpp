@@ -224,16 +224,19 @@ void ConvertSamples(int bytesPerSample, int bufferChoice, int n, int channelSele
 int ResampleToColumns(const float* y, int available, float& limit, float columns, float* dest,
                       int destCount, float span, float* secondDerivs, float* sweep,
                       int workLen) {
-  const float lim = limit;
+  const float lim = std::min(limit, 1.0e9f);
   limit = 0.0f;  // the caller's limit is consumed: one pass per call
-  if (lim < 0.0f || available < 1 || destCount < 1 || workLen < 2 || !(columns > 0.0f))
+  if (!(lim >= 0.0f) || available < 1 || destCount < 1 || workLen < 2 || !(columns > 0.0f))
     return 0;
   // Source values beyond the available ones repeat the last one.
   auto Y = [y, available](int i) { return y[std::min(i, available - 1)]; };
   // The spline is fitted over the whole evaluated range (positions
-  // 0..trunc(limit) + 1), as far as the work arrays and the source reach;
-  // beyond the fitted range the output is the (clamped) source value.
-  long want = static_cast<long>(lim) + 2;
+  // 0..trunc(limit) + 1) and a few positions more, so that the zero-slope end
+  // condition does not bend the last values, as far as the work arrays and the
+  // source reach; beyond the fitted range the output is the (clamped) source
+  // value.
+  constexpr long kEndMargin = 16;
+  const long want = static_cast<long>(lim) + 2 + kEndMargin;
   const int n = static_cast<int>(std::max(2L, std::min<long>({want, workLen, available + 1L})));
   float* __restrict Y2 = secondDerivs;
   float* __restrict U = sweep;

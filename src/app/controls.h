@@ -136,7 +136,7 @@ class Control {
   bool enabled_ = true, visible_ = true, checked_ = false, readOnly_ = false, fontBold_ = false;
   bool alignRight_ = false;
   int cursor_ = 0;
-  int fontHeight_ = 13;
+  int fontHeight_ = 11;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   int dLeft_ = 0, dTop_ = 0, dWidth_ = 0, dHeight_ = 0;
   int min_ = 0, max_ = 100, position_ = 0, smallChange_ = 1, largeChange_ = 1;

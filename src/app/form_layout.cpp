@@ -229,21 +229,21 @@ void TZorvaneForm::CreateControls() {
     Control* c = Add(labelName, ControlKind::Label, P);
     Look(c, title, White);
     c->SetColor(Navy);
-    Box(c, left, 26 + 52 * row - 15, 80, 14);
+    Box(c, left, 26 + 52 * row - 15, 74, 14);
   };
   auto button = [&](Control*& slot, const std::string& name, int left, int row,
                     const std::string& caption, Color font, const std::string& hint) {
     slot = Add(name, ControlKind::Button, P);
     Look(slot, caption, font, hint);
-    Box(slot, left, 26 + 52 * row, 78, 22);
+    Box(slot, left, 26 + 52 * row, 72, 22);
   };
   auto marker = [&](Control*& btn, Control*& bar, int n, int left, int row) {
     const std::string k = std::to_string(n);
     btn = Add("Mkr" + k + "Btn", ControlKind::Button, P);
     Look(btn, "OFF", Blue, "Marker " + k + " On/Off");
-    Box(btn, left, 26 + 52 * row, 78, 20);
+    Box(btn, left, 26 + 52 * row, 72, 20);
     bar = Add("Mkr" + k + "ScrollBar", ControlKind::ScrollBar, P);
-    Box(bar, left, 26 + 52 * row + 21, 78, 14);
+    Box(bar, left, 26 + 52 * row + 21, 72, 14);
     bar->SetRange(0, 512);
     bar->SetPosition(0);
     bar->SetHint("Move Marker " + k);
@@ -256,7 +256,7 @@ void TZorvaneForm::CreateControls() {
     slot->SetFontColor(Black);
     slot->SetReadOnly(true);
     slot->SetHint(hint);
-    Box(slot, left, 26, 78, 21);
+    Box(slot, left, 26, 72, 21);
     slot->SetText("0");
   };
   constexpr int L = 7, R = 553;

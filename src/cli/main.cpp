@@ -1,6 +1,7 @@
 // zorvane-cli: the instrument without a window.
 //   zorvane-cli script [--audio=system|loopback] [FILE]   remote control (standard input without FILE)
 //   zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav
+//   zorvane-cli record [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
 #include <CLI/CLI.hpp>
 
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "app/script.h"
+#include "cli/record.h"
 #include "cli/tone.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/loopback/loopback.h"
@@ -89,9 +91,34 @@ int main(int argc, char** argv) {
   tone->add_option("--seconds", seconds, "length in seconds")->check(CLI::Range(0.0, 3600.0));
   tone->add_option("OUT", outPath, "output WAV file")->required();
 
+  RecordSettings rec;
+  std::string recordAudio = "system", recordPath;
+  CLI::App* record = app.add_subcommand("record", "Record the sound card's input into a WAV file");
+  record->add_option("--audio", recordAudio, "system (the sound card; the only recording source)")
+      ->check(CLI::IsMember({"system"}));
+  record->add_option("--seconds", rec.Seconds, "length in seconds")->check(CLI::Range(0.0, 3600.0));
+  record->add_option("--rate", rec.Rate, "samples per second")->check(CLI::Range(1000, 192000));
+  record->add_option("--channels", rec.Channels, "1 or 2")->check(CLI::IsMember({1, 2}));
+  record->add_option("--bits", rec.BitsPerSample, "8 or 16")->check(CLI::IsMember({8, 16}));
+  record->add_option("OUT", recordPath, "output WAV file")->required();
+
   CLI11_PARSE(app, argc, argv);
 
   if (script->parsed()) return RunScript(audio, file);
+  if (record->parsed()) {
+    std::string description, error;
+    if (!PortAudioHasDefaultDevices(&description)) {
+      std::cerr << "zorvane-cli: no sound card found (" << description << ")\n";
+      return 2;
+    }
+    AudioDevices devices = OpenPortAudioDevices();
+    HeadlessPlatform platform(false);
+    if (!RecordToFile(*devices.In, platform, rec, recordPath, std::cout, &error)) {
+      std::cerr << "zorvane-cli: " << error << "\n";
+      return 1;
+    }
+    return 0;
+  }
   if (tone->parsed()) {
     std::string error;
     if (!WriteToneFile(waveform, static_cast<float>(freq), seconds, outPath, &error)) {

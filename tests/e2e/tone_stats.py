@@ -2,7 +2,7 @@
 """Measures a recorded tone and checks it against expectations.
 
 Reads 16-bit little-endian PCM, either raw (--raw RATE CHANNELS) or a WAV
-file, finds the part where the signal is on (blocks of 10 ms above a level),
+file (8-bit WAV scaled to 16 bits), finds the part where the signal is on (blocks of 10 ms above a level),
 drops a margin at both ends and measures each channel of what is left:
 
   frequency  from the rising zero crossings (linearly interpolated)
@@ -30,10 +30,15 @@ def read_samples(args):
             data = f.read()
     else:
         with wave.open(args.file, "rb") as w:
-            if w.getsampwidth() != 2:
-                sys.exit("tone_stats: only 16-bit files")
-            rate, channels = w.getframerate(), w.getnchannels()
+            rate, channels, width = w.getframerate(), w.getnchannels(), w.getsampwidth()
             data = w.readframes(w.getnframes())
+        if width == 1:
+            # 8-bit WAV is unsigned around 128; scale it to the 16-bit range.
+            samples = array.array("h", ((b - 128) * 256 for b in data))
+            frames = len(samples) // channels
+            return rate, [samples[c : frames * channels : channels] for c in range(channels)]
+        if width != 2:
+            sys.exit("tone_stats: only 8- and 16-bit files")
     samples = array.array("h")
     samples.frombytes(data[: len(data) // 2 * 2])
     if sys.byteorder != "little":

@@ -65,46 +65,41 @@ struct Scenarios : ::testing::TestWithParam<Scenario> {
       {"type", [this](auto& s) { Type(s); }}, {"text", [this](auto& s) { Box()->SetText(s); }},
       {"erase", [this](auto&) { Type(std::string(Box()->Text().size(), '\b')); }},
       {"paste", [this](auto& s) { Type("\b"); Box()->SetText(s); }},
-      {"press", [this](auto&) { Type("\r"); }}, {"release", [this](auto&) { Box()->UserKeyUp(13); }},
+      {"press", [this](auto&) { Type("\r"); }},
+      {"release", [this](auto&) { Box()->UserKeyUp(13); }},
       {"enter", [this](auto&) { Type("\r"); Box()->UserKeyUp(13); }},
       {"scroll", [this](auto& s) { F.FreqScrollBar->UserScroll(std::stoi(s)); }},
       {"fhz", [this](auto& s) { S.FunctionFrequency = std::stof(s); }},
+      {"show", [this](auto& s) { S.FunctionFrequency = std::stof(s); F.ShowMusicalNote(); }},
       {"nhz", [this](auto& s) { S.NoteFrequency = std::stof(s); }},
       {"idx", [this](auto& s) { S.NoteIndex = std::stoi(s); }},
       {"range", [this](auto& s) { S.FrequencyRange = std::stoi(s); }},
       {"rate", [this](auto& s) { S.SampleRate = std::stoi(s); }},
-      {"replay", [this](auto&) { S.ApplyingConfiguration = 1; }},
-      {"show", [this](auto&) { F.ShowMusicalNote(); }}};
-  // clang-format on
+      {"replay", [this](auto&) { S.ApplyingConfiguration = 1; }}};
 
-  std::string Actual(const std::string& key) const {
-    const auto look = [](Control* c) { return c->Caption() + Col(c->FontColor()); };
+  std::map<std::string, std::string> Actual() const {
+    const std::map<Color, std::string> tone = {
+        {colors::Yellow, "Y"}, {colors::Red, "R"}, {colors::Blue, "B"}, {colors::Fuchsia, "F"}};
+    const auto look = [&](Control* c) { return c->Caption() + tone.at(c->FontColor()); };
     const auto n = [](int i) { return std::to_string(i); };
     const Control* bar = F.FreqScrollBar;
     std::string log;
     for (const auto& m : rig.platform.Messages)
       log += m.Title == "Frequency Set" &&
-                     m.Text == "Frequency must be greater than 20 Hz and less than 22050 Hz"
-                 ? "B"
-             : m.Title == "Zorvane Function-Sweep Generator" &&
-                     m.Text == "'" + Box()->Text() + "' is not a valid floating point value"
-                 ? "N"
-                 : "[" + m.Title + ": " + m.Text + "]";
-    const std::map<std::string, std::string> actual = {
-        {"text", Box()->Text()},
-        {"col", Col(Box()->FontColor())},
-        {"log", log},
-        {"note", F.MusicalLabel->Caption() + "|" + F.SuperscriptFreq->Caption() + "|" +
+             m.Text == "Frequency must be greater than 20 Hz and less than 22050 Hz" ? "B"
+           : m.Title == "Zorvane Function-Sweep Generator" &&
+             m.Text == "'" + Box()->Text() + "' is not a valid floating point value" ? "N"
+           : "[" + m.Title + ": " + m.Text + "]";
+    return {{"text", Box()->Text()}, {"col", tone.at(Box()->FontColor())}, {"log", log},
+            {"note", F.MusicalLabel->Caption() + "|" + F.SuperscriptFreq->Caption() + "|" +
                      F.SubscriptFreq->Caption()},
-        {"idx", n(S.NoteIndex)},
-        {"range", n(S.FrequencyRange)},
-        {"w", n(rig.out.Writes)},
-        {"bar", n(bar->Position()) + "/" + n(bar->SmallChange()) + "/" + n(bar->LargeChange())},
-        {"btn", look(F.LowFreqBtn) + " " + look(F.MidFreqBtn) + " " + look(F.HighFreqBtn)},
-        {"mode", look(F.ModeBtn) + (bar->Enabled() ? "" : " disabled") +
+            {"idx", n(S.NoteIndex)}, {"range", n(S.FrequencyRange)}, {"w", n(rig.out.Writes)},
+            {"bar", n(bar->Position()) + "/" + n(bar->SmallChange()) + "/" + n(bar->LargeChange())},
+            {"btn", look(F.LowFreqBtn) + " " + look(F.MidFreqBtn) + " " + look(F.HighFreqBtn)},
+            {"mode", look(F.ModeBtn) + (bar->Enabled() ? "" : " disabled") +
                      (Box()->ReadOnly() ? " read-only" : "")}};
-    return actual.count(key) ? actual.at(key) : "unknown check " + key;
   }
+  // clang-format on
   // The device plays exactly the sine loop of hz.
   void ExpectPlays(float hz) {
     std::vector<uint8_t> loop(kOutputBufferBytes);
@@ -127,23 +122,21 @@ TEST_P(Scenarios, Run) {
     for (int i = star == std::string::npos ? 1 : std::stoi(a.substr(star + 1)); i > 0; --i)
       act->second(colon == std::string::npos ? "" : a.substr(colon + 1));
   }
+  const auto actual = Actual();
+  const std::map<std::string, float> hz = {
+      {"f", S.FunctionFrequency}, {"n", S.NoteFrequency}, {"out", S.OutputFrequency}};
   for (std::string c; std::getline(checks, c, ';');) {
     const size_t op = c.find_first_of("=~");
     const std::string key = c.substr(0, op), v = c.substr(op + 1);
-    const std::map<std::string, float> hz = {
-        {"f", S.FunctionFrequency}, {"n", S.NoteFrequency}, {"out", S.OutputFrequency}};
-    if (hz.count(key) && c[op] == '~') {
-      EXPECT_NEAR(hz.at(key), std::stof(v), 0.02) << key;
-    } else if (hz.count(key)) {
-      EXPECT_EQ(hz.at(key), std::stof(v)) << key;
-    } else if (key == "plays") {
-      if (v == "none")
-        EXPECT_EQ(rig.cable.PlayingData(), nullptr);
-      else
-        ExpectPlays(v == "n" ? S.NoteFrequency : v == "f" ? S.FunctionFrequency : std::stof(v));
-    } else {
-      EXPECT_EQ(Actual(key), v) << key;
-    }
+    // clang-format off
+    if (hz.count(key) && c[op] == '~') EXPECT_NEAR(hz.at(key), std::stof(v), 0.02) << key;
+    else if (hz.count(key)) EXPECT_EQ(hz.at(key), std::stof(v)) << key;
+    else if (key == "plays" && v == "none") EXPECT_EQ(rig.cable.PlayingData(), nullptr);
+    else if (key == "plays")
+      ExpectPlays(v == "n" ? S.NoteFrequency : v == "f" ? S.FunctionFrequency : std::stof(v));
+    else if (actual.count(key)) EXPECT_EQ(actual.at(key), v) << key;
+    else ADD_FAILURE() << "unknown check " << c;
+    // clang-format on
   }
 }
 
@@ -152,18 +145,13 @@ TEST_P(Scenarios, Run) {
 // "?". NaN matches nothing: the name falls back to NoteIndex (never read
 // outside the table) and the marks keep their design text.
 const Scenario kNoteDisplay[] = {
-    {"fhz:20.01;show", "note=?| | "}, {"fhz:27.5;show", "note=A| |4"},
-    {"fhz:32.7;show", "note=C| |3"}, {"fhz:61.74;show", "note=B| |3"},
-    {"fhz:65.41;show", "note=C| |2"}, {"fhz:130.81;show", "note=C| |1"},
-    {"fhz:200.01;show", "note=G| |1"}, {"fhz:261.63;show", "note=C| | "},
-    {"fhz:523.25;show", "note=C|1| "}, {"fhz:1046.5;show", "note=C|2| "},
-    {"fhz:2093;show", "note=C|3| "}, {"fhz:4186;show", "note=C|4| "},
-    {"fhz:4400;show", "note=?| | "}, {"fhz:5000;show", "note=?| | "},
-    {"idx:5;fhz:nan;show", "note=D|1|1"}, {"idx:12;fhz:nan;show", "note=?|1|1"},
-    {"idx:-1;fhz:nan;show", "note=?|1|1"}};
+    {"show:20.01", "note=?| | "}, {"show:65.41", "note=C| |2"}, {"show:123.47", "note=B| |2"},
+    {"show:130.81", "note=C| |1"}, {"show:1046.5", "note=C|2| "}, {"show:2093", "note=C|3| "},
+    {"show:4400", "note=?| | "}, {"show:5000", "note=?| | "}, {"idx:5;show:nan", "note=D|1|1"},
+    {"idx:12;show:nan", "note=?|1|1"}, {"idx:-1;show:nan", "note=?|1|1"}};
 // Every step click, refused or not, refreshes the note and restarts the output.
 const Scenario kNoteMode[] = {
-    {"out;mode", "mode=MUSICF disabled read-only;text=261.6;col=Y;note=C| | ;w=2;plays=261.63"},
+    {"out;type:5;mode", "mode=MUSICF disabled read-only;text=261.6;col=Y;note=C| | ;w=2;plays=n"},
     {"out;mode;mode", "mode=FUNCR;text=200.0;note=G| |1;f=200.01;w=3;plays=200.01"},
     {"mode;out;nhz:27.5;down", "n=27.5;idx=10;text=261.6;note=A| |4;w=2;plays=27.5"},
     {"mode;out;nhz:29.14;down", "n~27.5;idx=9;text=27.5;note=A| |4;w=2;plays=n"},
@@ -176,7 +164,7 @@ const Scenario kNoteMode[] = {
     {"mode;up*12", "n~523.26;idx=10;text=523.3;note=C|1| ;w=0"},
     {"mode;up*12;down*12", "n~261.63;idx=10;text=261.6;note=C| | "},
     {"out;up;down;oct+;oct-", "n=261.63;idx=10;note=G|1|1;w=1"},
-    {"out;mode;low;high;set;scroll:50000;type:5;enter", "f=200.01;out=261.63;range=2;text=261.6;col=Y;w=2"}};
+    {"out;mode;low;high;set;scroll:50000;type:5;enter", "f=200.01;out=261.63;range=2;col=Y;w=2"}};
 // Range buttons with the output on and off; during the settings replay they
 // only select the decade. A scrolled value is pending until SET.
 const Scenario kRanges[] = {
@@ -184,11 +172,11 @@ const Scenario kRanges[] = {
     {"out;scroll:50000;mid", "range=2;bar=20000/10/100;f=200.01;text=200.0;col=Y;w=2;plays=200.01"},
     {"out;scroll:50000;high", "range=3;bar=20000/1/10;btn=OFFB OFFB ONR;col=Y;w=2;plays=2000.01"},
     {"scroll:50000;low", "f=20.01;text=20.0;col=Y;btn=ONR OFFB OFFB;plays=none"},
-    {"high;low;out", "range=1;w=1;plays=20.01"}, {"low;mid;out", "btn=OFFB ONR OFFB;w=1;plays=200.01"},
+    {"high;low;out", "w=1;plays=20.01"}, {"low;mid;out", "btn=OFFB ONR OFFB;w=1;plays=200.01"},
     {"low;high;out", "range=3;text=2000.0;w=1;plays=2000.01"},
-    {"out;paste:x;replay;fhz:1234.56;high", "range=3;btn=OFFB OFFB ONR;text=1234.6;col=R;out=200.01;w=1"},
+    {"out;paste:x;replay;fhz:1234.56;high", "range=3;btn=OFFB OFFB ONR;text=1234.6;col=R;w=1"},
     {"scroll:50000;mode;replay;high", "range=3;btn=OFFB OFFB ONR;f=500;text=261.6"},
-    {"out;low;scroll:123456", "text=123.5;col=R;note=B| |2;f=123.456;out=20.01;w=2;plays=20.01"},
+    {"out;low;scroll:123456", "text=123.5;col=R;f=123.456;out=20.01;w=2;plays=20.01"},
     {"out;low;scroll:123456;set", "text=123.5;col=Y;f=123.5;w=3;plays=123.5"},
     {"range:7;scroll:30000", "f=200.01;text=200.0;col=R"}};
 // Bounds at 44,100 and 8,000 Hz (the message names 22050 Hz regardless), the
@@ -197,10 +185,10 @@ const Scenario kRanges[] = {
 const Scenario kEntry[] = {
     {"out;erase;type:20;set", "f=20;text=20.0;col=Y;log=;w=2;plays=20"},
     {"out;erase;type:19.9;set", "f=200.01;text=200.009994506836;col=Y;log=B;w=2;plays=200.01"},
-    {"erase;type:22050.9;set", "f=22050.9;text=22050.9;log="},
-    {"erase;type:22051;set", "f=200.01;text=200.009994506836;log=B"},
-    {"rate:8000;erase;type:4000.5;set", "f=4000.5;log="}, {"rate:8000;erase;type:4001;set", "f=200.01;log=B"},
-    {"out;paste:-25;set", "f=200.01;log=B;w=2"}, {"erase;type:1a2.b5 -,+e", "text=12.5;col=R;f=200.01"},
+    {"erase;type:22050.9;set", "f=22050.9;log="}, {"erase;type:22051;set", "f=200.01;log=B"},
+    {"rate:8000;erase;type:4000.5;set", "f=4000.5;log="},
+    {"rate:8000;erase;type:4001;set", "f=200.01;log=B"}, {"paste:-25;set", "log=B"},
+    {"erase;type:1a2.b5 -,+e", "text=12.5;col=R;f=200.01"},
     {"out;erase;type:440;press", "f=440;text=440.0;col=Y;note=A| | ;w=2;plays=440"},
     {"out;erase;type:440;enter", "f=440;text=440.0;col=Y;w=3;plays=440"},
     {"out;text:not read;fhz:440;set", "text=not read;log=;w=2;plays=440"},
@@ -209,10 +197,9 @@ const Scenario kEntry[] = {
 // it, and nothing else changes.
 const Scenario kNotANumber[] = {
     {"out;paste:;set;enter", "log=NNN;text=;col=R;f=200.01;out=200.01;w=1"},
-    {"out;paste:.;set;enter", "log=NNN;text=.;col=R;f=200.01;w=1"},
-    {"out;paste:1..2;set;enter", "log=NNN;text=1..2;col=R;w=1"}, {"paste:two hundred;set", "log=N"},
-    {"paste:440Hz;set", "log=N"}, {"paste:1,5;set", "log=N"}, {"paste: 440;set", "log=N"},
-    {"paste:inf;set", "log=N"}, {"paste:2e;set", "log=N"}};
+    {"out;paste:.;set;enter", "log=NNN;text=.;col=R;w=1"}, {"paste:1..2;set", "log=N"},
+    {"paste:two hundred;set", "log=N"}, {"paste:440Hz;set", "log=N"}, {"paste:1,5;set", "log=N"},
+    {"paste: 440;set", "log=N"}, {"paste:inf;set", "log=N"}, {"paste:2e;set", "log=N"}};
 INSTANTIATE_TEST_SUITE_P(NoteDisplay, Scenarios, ::testing::ValuesIn(kNoteDisplay));
 INSTANTIATE_TEST_SUITE_P(NoteMode, Scenarios, ::testing::ValuesIn(kNoteMode));
 INSTANTIATE_TEST_SUITE_P(Ranges, Scenarios, ::testing::ValuesIn(kRanges));

@@ -102,6 +102,9 @@ class LoopbackCable::Input : public WaveIn {
     return 0;
   }
   uint32_t Unprepare(WaveHandle h, WaveHeader* hdr, uint32_t) override {
+    // A header that is not prepared needs nothing from the device: this
+    // succeeds even after the device was shut down under a waiting loop.
+    if (!(hdr->Flags.load() & WHDR_PREPARED)) return 0;
     if (!Valid(h)) return MMSYSERR_INVALHANDLE;
     if (hdr->Flags.load() & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
     hdr->Flags.fetch_and(~WHDR_PREPARED);

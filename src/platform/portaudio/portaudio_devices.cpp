@@ -343,8 +343,11 @@ class PortAudioIn : public WaveIn {
   }
 
   uint32_t Unprepare(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
-    if (!Find(handle)) return MMSYSERR_INVALHANDLE;
     if (!hdr) return MMSYSERR_INVALPARAM;
+    // A header that is not prepared needs nothing from the device: this
+    // succeeds even after the device was shut down under a waiting loop.
+    if (!(hdr->Flags.load(std::memory_order_acquire) & WHDR_PREPARED)) return 0;
+    if (!Find(handle)) return MMSYSERR_INVALHANDLE;
     if (hdr->Flags.load(std::memory_order_acquire) & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
     hdr->Flags.fetch_and(~WHDR_PREPARED);
     return 0;

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/script.h"
+#include "support/test_support.h"
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+struct Scripted {
+  Rig rig;
+  std::vector<std::string> out, err;
+  ScriptRunner runner{rig.F(), rig.platform, [this](const std::string& l) { out.push_back(l); },
+                      [this](const std::string& l) { err.push_back(l); }};
+  Scripted() {
+    rig.platform.Output = [this](const std::string& l) { out.push_back(l); };
+  }
+  int Run(const std::string& text) {
+    std::istringstream in(text);
+    return runner.Run(in);
+  }
+};
+
+}  // namespace
+
+TEST(Script, BadLinesAreReportedAndTheRestStillRuns) {
+  Scripted s;
+  const int errors = s.Run(
+      "click NoSuchButton\n"
+      "set OutputBtn 3\n"
+      "set FreqScrollBar lots\n"
+      "get OutputBtn.Flavour\n"
+      "state NoSuchField\n"
+      "wait -5\n"
+      "mouse sideways SpectrumBox left 1 2\n"
+      "frobnicate\n"
+      "   # only a comment\n"
+      "\n"
+      "get OutputBtn.Caption  # trailing comment\n");
+  EXPECT_EQ(errors, 8);
+  ASSERT_EQ(s.err.size(), 8u);
+  EXPECT_EQ(s.err[0], "error: line 1: no control named NoSuchButton");
+  EXPECT_EQ(s.err[7], "error: line 8: unknown command frobnicate");
+  EXPECT_EQ(s.out, (std::vector<std::string>{"OutputBtn.Caption = OFF"}));
+}
+
+TEST(Script, WaitLetsVirtualTimePassAndTimersFire) {
+  Scripted s;
+  const int64_t start = s.rig.platform.NowUs();
+  s.rig.F().ChartTimer->SetEnabled(false);
+  int fired = 0;
+  s.rig.F().TimeoutTimer->OnTimer = [&] { ++fired; };
+  s.Run("wait 1000\nstate SampleRate\n");
+  EXPECT_EQ(s.rig.platform.NowUs() - start, 1000 * 1000);
+  // The 350 ms time-out timer fired twice in a second.
+  EXPECT_EQ(fired, 2);
+  EXPECT_EQ(s.out.back(), "SampleRate = 44100");
+}
+
+TEST(Script, KeysSetsAndFormatting) {
+  Scripted s;
+  s.Run("set Mkr3ScrollBar 700\n"
+        "get Mkr3ScrollBar.Position\n"
+        "get OutputBtn.FontColor\n"
+        "get BasePanel.Color\n"
+        "state InputGain\n"
+        "state SavedBoardFormat.BufferBytes\n"
+        "get SweepTimer.Enabled\n");
+  EXPECT_EQ(s.out, (std::vector<std::string>{"Mkr3ScrollBar.Position = 512", "OutputBtn.FontColor = 0x00FF0000",
+                                             "BasePanel.Color = 0x0000FFFF", "InputGain = 10",
+                                             "SavedBoardFormat.BufferBytes = 2176",
+                                             "SweepTimer.Enabled = false"}));
+}
+
+TEST(Script, MessagesAndTheEndArePrintedOnOneLineEach) {
+  Scripted s;
+  s.rig.S().SweepMode = 1;
+  s.Run("click OutputBtn\nquit\nget OutputBtn.Caption\n");
+  ASSERT_EQ(s.out.size(), 2u);
+  EXPECT_EQ(s.out[0], "message [Freq Mode Error] Freq Mode must be in 'Fixed' mode to generate audio with this button");
+  EXPECT_EQ(s.out[1], "terminated");
+}
+
+TEST(Script, CommandsRunNestedInsideAPumpingLoopAndTheEndStopsIt) {
+  Scripted s;
+  // START runs the acquisition loop inside its click; the following
+  // commands arrive through the loop's message pumping.
+  s.Run("click StartBtn\nwait 500\nget StartBtn.Caption\nstate AnalyzerActive\n");
+  EXPECT_EQ(s.out, (std::vector<std::string>{"StartBtn.Caption = STOP", "AnalyzerActive = 1"}));
+  // At the end of the script the running analyzer was stopped.
+  EXPECT_EQ(s.rig.S().AnalyzerActive, 0);
+  EXPECT_EQ(s.rig.S().AnalyzerStopRequested, 1);
+  EXPECT_EQ(s.rig.F().StartBtn->Caption(), "START");
+}
