@@ -31,6 +31,13 @@ float LogAxisPower(float x, double step) {
   return static_cast<float>(std::pow(10.0, static_cast<double>(x) * step));
 }
 
+// Bin index of a point of the logarithmic axis, kept inside the arrays (the
+// time display's axis runs far past the last bin).
+int BinOf(float power) {
+  if (!(power < static_cast<float>(kArrayLen - 2))) return kArrayLen - 2;  // also NaN
+  return power < 0.0f ? 0 : static_cast<int>(power);
+}
+
 // Transform size clamped to the arrays.
 int BlockSize(const AppState& S) { return std::clamp(S.TransformSize, 2, kMaxTransform); }
 
@@ -157,7 +164,7 @@ void TZorvaneForm::ScaleSpectrum() {
     const float lo = static_cast<float>(loPos * sf);
     for (int c = 1; c <= kPlotWidth; ++c) {
       const float x = static_cast<float>(c) * static_cast<float>(span) / 512.0f + lo;
-      const int j = std::clamp(static_cast<int>(LogAxisPower(x, step)), 0, kArrayLen - 2);
+      const int j = BinOf(LogAxisPower(x, step));
       S.DisplayValues[c - 1] = S.HoldSpectrum[j + 1];
     }
     return;
@@ -185,7 +192,7 @@ void TZorvaneForm::ScaleTimeTrace() {
     const float lo = static_cast<float>(loPos * sf);
     for (int c = 1; c <= count; ++c) {
       const float x = static_cast<float>(c) * static_cast<float>(span) / 512.0f + lo;
-      const int j = std::clamp(static_cast<int>(LogAxisPower(x, step)), 0, kArrayLen - 2);
+      const int j = BinOf(LogAxisPower(x, step));
       S.DisplayValues[c - 1] = S.HoldSpectrum[j + 1];
     }
     return;

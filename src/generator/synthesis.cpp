@@ -11,7 +11,6 @@ constexpr long double kSamplePeriod = 2.2675736961451248e-05L;  // 1 / 44100
 constexpr long double kPi = 3.14159L;
 constexpr int kRefLast = 11025;
 constexpr int kLowestTrim = 16;
-constexpr float kCrestZone = 32100.0f;
 constexpr float kRampCrest = static_cast<float>(0.635 * 3.14159 / 2.0);
 
 void Store(uint8_t* buffer, int i, double v) {
@@ -51,11 +50,10 @@ void SynthesizeWaveform(uint8_t* buffer, float* work, float frequency, int wavef
       case 2:
         if (work[i + 1] > work[i]) r = r + g;
         else if (work[i + 1] < work[i]) r = r - g;
-        // Near the crests of the reference the ramp is held to the crest
-        // value it reaches in theory (0.635 x pi/2): at high frequencies the
-        // coarse steps would otherwise overshoot and the ramp drift.
-        if (work[i] > kCrestZone) r = std::min(r, kRampCrest);
-        else if (work[i] < -kCrestZone) r = std::max(r, -kRampCrest);
+        // The ramp is held to the crest value it reaches in theory
+        // (0.635 x pi/2): at high frequencies the coarse steps would
+        // otherwise overshoot near the crests and the ramp would drift.
+        r = std::clamp(r, -kRampCrest, kRampCrest);
         v = 20000.0 * static_cast<double>(r);
         break;
       default:

@@ -140,12 +140,13 @@ TEST_F(Rendering, TimeTraceWaitsForItsTrigger) {
   S.DisplayValues[100] = 100.0f;
   S.DisplayValues[299] = 80.0f;
   S.DisplayValues[300] = 100.0f;
+  S.DisplayValues[700] = 10.0f;
   Frame();
-  // The first segment starts at sample 299 in column 0; the second at sample
-  // 300 in column 1.
-  EXPECT_EQ(f.DisplayBitmap.Pixel(0, 199 - 80), c::Aqua);
+  // Column x shows sample 299 + x: sample 300 in column 1, sample 700 in
+  // column 401.
   EXPECT_EQ(f.DisplayBitmap.Pixel(1, 199 - 100), c::Aqua);
-  EXPECT_EQ(f.DisplayBitmap.Pixel(0, 199 - 150), c::Black);
+  EXPECT_EQ(f.DisplayBitmap.Pixel(401, 199 - 10), c::Aqua);
+  EXPECT_EQ(f.DisplayBitmap.Pixel(400, 199 - 10), c::Black);
   EXPECT_EQ(f.DisplayBitmap.Pixel(5, 149), c::Aqua);
   EXPECT_EQ(f.DisplayBitmap.Pixel(510, 149), c::Aqua) << "511 segments";
   EXPECT_EQ(f.DisplayBitmap.Pixel(511, 149), c::Black);
@@ -157,7 +158,7 @@ TEST_F(Rendering, TimeTraceAtTheLargestSizeTriggersLateInTheBlock) {
   SetData(20.0f);
   S.DisplayValues[7800] = 95.0f;
   Frame();
-  EXPECT_EQ(f.DisplayBitmap.Pixel(0, 179), c::Yellow);
+  EXPECT_EQ(f.DisplayBitmap.Pixel(1, 199 - 95), c::Yellow);
   EXPECT_EQ(f.DisplayBitmap.Pixel(390, 179), c::Yellow) << "runs to the end of the block";
   EXPECT_EQ(f.DisplayBitmap.Pixel(392, 179), c::Black) << "and stops there";
   EXPECT_EQ(S.TracePixels[8191], 20);

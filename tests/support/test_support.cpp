@@ -29,6 +29,23 @@ Rig::Rig(LoopbackOptions options, bool createConfig)
   form = std::make_unique<TZorvaneForm>(platform, out, in, dir.Path());
   for (Control* t : {form->ChartTimer, form->SweepTimer, form->FileTimer, form->TimeoutTimer})
     platform.AddTimer(t);
+  platform.DeliverUserEvents = [this] {
+    const int64_t now = platform.NowUs();
+    for (size_t i = 0; i < schedule_.size();) {
+      if (schedule_[i].AtUs <= now) {
+        auto fn = std::move(schedule_[i].Fn);
+        schedule_.erase(schedule_.begin() + static_cast<long>(i));
+        fn();
+        i = 0;
+      } else {
+        ++i;
+      }
+    }
+  };
+}
+
+void Rig::At(int ms, std::function<void()> fn) {
+  schedule_.push_back({platform.NowUs() + static_cast<int64_t>(ms) * 1000, std::move(fn)});
 }
 
 Rig::~Rig() = default;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -39,8 +41,18 @@ struct Rig {
   AppState& S() { return form->S; }
   // Lets virtual time pass with the message loop idling.
   void Idle(int ms) { platform.Idle(ms); }
+  // Runs fn through the message pump once `ms` of virtual time have passed
+  // from now: inside whatever loop is pumping then, as a user's click would.
+  void At(int ms, std::function<void()> fn);
   // Messages shown so far as "[title] text", joined by " | ".
   std::string MessageLog() const;
+
+ private:
+  struct Scheduled {
+    int64_t AtUs;
+    std::function<void()> Fn;
+  };
+  std::vector<Scheduled> schedule_;
 };
 
 }  // namespace zorvane::testing

@@ -175,13 +175,15 @@ LoopbackCable::LoopbackCable(Platform& platform, LoopbackOptions options)
 LoopbackCable::~LoopbackCable() = default;
 
 double LoopbackCable::OutputSampleAt(int64_t timeUs) const {
-  if (!playing_.Data || playing_.Bytes < 2 || timeUs < playing_.StartUs) return 0.0;
+  if (!playing_.Data || timeUs < playing_.StartUs) return 0.0;
+  return OutputAtPosition(static_cast<double>(timeUs - playing_.StartUs) * kOutputRate / 1e6);
+}
+
+double LoopbackCable::OutputAtPosition(double position) const {
+  if (!playing_.Data || playing_.Bytes < 2 || position < 0) return 0.0;
   const int64_t frames = playing_.Bytes / 2;
-  // Position in output samples, with the fraction for linear interpolation.
-  const int64_t elapsed = timeUs - playing_.StartUs;
-  const int64_t whole = elapsed * kOutputRate / 1'000'000;
-  const double frac =
-      static_cast<double>(elapsed * kOutputRate - whole * 1'000'000) / 1'000'000.0;
+  const auto whole = static_cast<int64_t>(std::floor(position));
+  const double frac = position - static_cast<double>(whole);
   auto at = [&](int64_t i) {
     const uint8_t* p = playing_.Data + 2 * (i % frames);
     return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8))));
@@ -190,8 +192,15 @@ double LoopbackCable::OutputSampleAt(int64_t timeUs) const {
 }
 
 int16_t LoopbackCable::CaptureValue(int64_t frame, int channel) {
-  const int64_t t = rec_.StartUs + frame * 1'000'000 / rec_.Format.SamplesPerSec;
-  double v = OutputSampleAt(t) * options_.Gain * (channel == 1 ? options_.RightGain : 1.0);
+  // The output position of a recorded frame, kept exact in the sample
+  // domain so that resampling adds no timing jitter.
+  double v = 0.0;
+  if (playing_.Data) {
+    const double position = static_cast<double>(rec_.StartUs - playing_.StartUs) * kOutputRate / 1e6 +
+                            static_cast<double>(frame) * kOutputRate / rec_.Format.SamplesPerSec;
+    v = OutputAtPosition(position);
+  }
+  v *= options_.Gain * (channel == 1 ? options_.RightGain : 1.0);
   if (options_.NoiseAmplitude > 0) {
     rec_.Noise = rec_.Noise * 1103515245u + 12345u;
     const int r = static_cast<int>((rec_.Noise >> 16) % (2u * options_.NoiseAmplitude + 1u));
@@ -202,6 +211,11 @@ int16_t LoopbackCable::CaptureValue(int64_t frame, int channel) {
 
 void LoopbackCable::Record(int64_t nowUs) {
   if (!rec_.Open || !rec_.Started) return;
+  if (stalled_) {
+    // Time passes but nothing arrives: restart the count from now.
+    rec_.StartUs = nowUs - rec_.FramesDone * 1'000'000 / rec_.Format.SamplesPerSec;
+    return;
+  }
   const int64_t due = (nowUs - rec_.StartUs) * rec_.Format.SamplesPerSec / 1'000'000;
   const int bytesPerValue = rec_.Format.BitsPerSample / 8;
   const int channels = rec_.Format.Channels;
@@ -234,6 +248,7 @@ void LoopbackCable::Record(int64_t nowUs) {
       hdr->Flags.fetch_and(~WHDR_INQUEUE);
       hdr->Flags.fetch_or(WHDR_DONE, std::memory_order_release);
       rec_.Queue.pop_front();
+      ++filled_;
     }
   }
 }

@@ -41,6 +41,10 @@ class LoopbackCable {
   uint32_t PlayingLoopBytes() const { return playing_.Bytes; }
   const uint8_t* PlayingData() const { return playing_.Data; }
   uint64_t Overruns() const { return overruns_; }
+  // Buffers the input side has filled since the cable was made.
+  uint64_t BuffersFilled() const { return filled_; }
+  // A stalled input records nothing (a device that stops delivering).
+  void SetInputStalled(bool stalled) { stalled_ = stalled; }
 
   class Output;
   class Input;
@@ -65,6 +69,7 @@ class LoopbackCable {
   };
   void Record(int64_t nowUs);
   int16_t CaptureValue(int64_t frame, int channel);
+  double OutputAtPosition(double position) const;
 
   Platform& platform_;
   LoopbackOptions options_;
@@ -72,6 +77,8 @@ class LoopbackCable {
   WaveHandle playingHandle_ = 0;
   Recording rec_;
   uint64_t overruns_ = 0;
+  uint64_t filled_ = 0;
+  bool stalled_ = false;
   std::unique_ptr<WaveOut> out_;
   std::unique_ptr<WaveIn> in_;
 };

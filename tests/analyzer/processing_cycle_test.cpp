@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+// The generator at a frequency, switched on.
+void PlayTone(Rig& rig, float hz) {
+  rig.S().FunctionFrequency = hz;
+  rig.S().OutputFrequency = hz;
+  rig.F().OutputBtnClick();
+  ASSERT_TRUE(rig.cable.OutputPlaying());
+}
+
+// START, let the loop run for ms of virtual time, then STOP from inside it.
+void RunFor(Rig& rig, int ms) {
+  rig.At(ms, [&rig] { rig.F().StopBtn->Click(); });
+  rig.F().StartBtn->Click();
+}
+
+size_t Count(const std::vector<std::string>& log, const std::string& op) {
+  return static_cast<size_t>(std::count(log.begin(), log.end(), op));
+}
+
+struct RateSize {
+  const char* rateItem;
+  int rate;
+  const char* sizeItem;
+  int size;
+};
+
+}  // namespace
+
+class PeakAtEveryRateAndSize : public ::testing::TestWithParam<RateSize> {};
+
+TEST_P(PeakAtEveryRateAndSize, ReadsTheToneWithinOneBin) {
+  const RateSize p = GetParam();
+  Rig rig;
+  PlayTone(rig, 1000.0f);
+  rig.F().Find(p.rateItem)->Click();
+  rig.F().Find(p.sizeItem)->Click();
+  RunFor(rig, 1500);
+  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
+  const double bin = static_cast<double>(p.rate) / p.size;
+  EXPECT_NEAR(rig.S().PeakFrequency, 1000.0, bin) << p.rate << " Hz, " << p.size;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", static_cast<double>(rig.S().PeakFrequency));
+  EXPECT_EQ(rig.F().PeakFreq->Caption(), text);
+  EXPECT_EQ(rig.F().StartBtn->Caption(), "START");
+  EXPECT_EQ(rig.S().CaptureDeviceOpen, 0);
+  EXPECT_EQ(rig.cable.Overruns(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cycle, PeakAtEveryRateAndSize,
+    ::testing::Values(RateSize{"N80001", 8000, "N10241", 1024}, RateSize{"N80001", 8000, "N81921", 8192},
+                      RateSize{"N110251", 11025, "N20481", 2048}, RateSize{"N220501", 22050, "N10241", 1024},
+                      RateSize{"N220501", 22050, "N40961", 4096}, RateSize{"N441001", 44100, "N10241", 1024},
+                      RateSize{"N441001", 44100, "N20481", 2048}, RateSize{"N441001", 44100, "N81921", 8192},
+                      RateSize{"N480001", 48000, "N10241", 1024}, RateSize{"N480001", 48000, "N40961", 4096}));
+
+TEST(Cycle, StartAndStopCaptionsAndColours) {
+  Rig rig;
+  rig.At(300, [&rig] {
+    EXPECT_EQ(rig.F().StartBtn->Caption(), "STOP");
+    EXPECT_EQ(rig.F().StartBtn->FontColor(), colors::Red);
+    EXPECT_EQ(rig.S().AnalyzerActive, 1);
+    EXPECT_EQ(rig.S().CaptureDeviceOpen, 1);
+    rig.F().StartBtn->Click();  // START again while running stops, caption blue
+  });
+  rig.F().StartBtn->Click();
+  EXPECT_EQ(rig.F().StartBtn->Caption(), "START");
+  EXPECT_EQ(rig.F().StartBtn->FontColor(), colors::Blue);
+  EXPECT_EQ(rig.S().AnalyzerActive, 0);
+  RunFor(rig, 300);
+  EXPECT_EQ(rig.F().StartBtn->FontColor(), colors::Red);  // stopped with STOP
+  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
+}
+
+TEST(Cycle, SingleProcessesExactlyEightBlocksAndStops) {
+  Rig rig;
+  PlayTone(rig, 2000.0f);
+  rig.F().SingleBtn->Click();
+  // One buffer queued at the start and one for every block.
+  EXPECT_EQ(Count(rig.in.Plan.Log, "add"), 9u);
+  EXPECT_EQ(rig.S().AnalyzerActive, 0);
+  EXPECT_EQ(rig.S().AnalyzerStopRequested, 1);
+  EXPECT_EQ(rig.S().CaptureDeviceOpen, 0);
+  EXPECT_EQ(rig.F().StartBtn->Caption(), "START");
+  EXPECT_EQ(rig.F().SingleBtn->FontColor(), colors::Red);
+  EXPECT_NEAR(rig.S().PeakFrequency, 2000.0, 44100.0 / 1024);
+  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
+}
+
+TEST(Cycle, StopDuringTheWaitForBufferAStopsQuietly) {
+  Rig rig;
+  // Stop at once from inside the first wait of the loop.
+  rig.At(0, [&rig] { rig.F().StopBtn->Click(); });
+  rig.F().StartBtn->Click();
+  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
+  EXPECT_EQ(rig.S().AnalyzerActive, 0);
+  const auto& log = rig.in.Plan.Log;
+  ASSERT_GE(log.size(), 4u);
+  // The device was shut down in full: reset, unprepare both, close.
+  const std::vector<std::string> shutdown{"reset", "unprepare", "unprepare", "close"};
+  EXPECT_NE(std::search(log.begin(), log.end(), shutdown.begin(), shutdown.end()), log.end());
+}
+
+TEST(Cycle, RefusesToStartInSweepMode) {
+  Rig rig;
+  rig.S().SweepMode = 1;
+  rig.F().StartBtn->Click();
+  rig.F().SingleBtn->Click();
+  EXPECT_EQ(rig.MessageLog(),
+            "[Error Message] Cannot run while in the Sweep mode\n | [Error Message] Cannot run while in the Sweep mode\n");
+  EXPECT_EQ(rig.S().AnalyzerActive, 0);
+  EXPECT_TRUE(rig.in.Plan.Log.empty());
+}
+
+TEST(Cycle, RateChangeWhileRunningReopensAtTheNextBufferBoundary) {
+  Rig rig;
+  PlayTone(rig, 3000.0f);
+  int64_t changedAt = 0, reopenedAt = 0;
+  size_t opensBefore = 0;
+  rig.At(500, [&] {
+    opensBefore = Count(rig.in.Plan.Log, "open");
+    changedAt = rig.platform.NowUs();
+    rig.F().Find("N220501")->Click();
+    EXPECT_EQ(rig.S().CaptureReopenRequested, 1);
+    // Not reopened yet: the device keeps its old format until the boundary.
+    EXPECT_EQ(Count(rig.in.Plan.Log, "open"), opensBefore);
+  });
+  rig.At(900, [&] {
+    EXPECT_EQ(Count(rig.in.Plan.Log, "open"), opensBefore + 1);
+    EXPECT_EQ(rig.in.LastFormat.SamplesPerSec, 22050u);
+    EXPECT_EQ(rig.S().CaptureReopenRequested, 0);
+    reopenedAt = rig.platform.NowUs();
+  });
+  RunFor(rig, 1500);
+  EXPECT_GE(reopenedAt - changedAt, 100000);
+  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
+  EXPECT_NEAR(rig.S().PeakFrequency, 3000.0, 22050.0 / 1024);
+}
+
+TEST(Cycle, AStalledBufferTimesOutAndTheCycleGoesOn) {
+  Rig rig;
+  PlayTone(rig, 1000.0f);
+  rig.At(200, [&rig] { rig.cable.SetInputStalled(true); });
+  rig.At(600, [&rig] { rig.cable.SetInputStalled(false); });
+  rig.At(700, [&rig] { rig.S().PeakFrequency = 0; });
+  RunFor(rig, 1500);
+  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
+  // The wait gave up and restarted the device, and blocks came again.
+  EXPECT_GE(Count(rig.in.Plan.Log, "reset"), 2u);
+  EXPECT_NEAR(rig.S().PeakFrequency, 1000.0, 44100.0 / 1024);
+}
+
+TEST(Cycle, CaptureBuffersStartZeroed) {
+  Rig rig;
+  const uint8_t* a = rig.S().CaptureBufferA;
+  const uint8_t* b = rig.S().CaptureBufferB;
+  EXPECT_TRUE(std::all_of(a, a + kCaptureBufferBytes, [](uint8_t v) { return v == 0; }));
+  EXPECT_TRUE(std::all_of(b, b + kCaptureBufferBytes, [](uint8_t v) { return v == 0; }));
+}
+
+TEST(Channels, LeftTakesTheFirstValueOfEachFrameAndRightTheSecond) {
+  // The loopback carries the right channel at half the level of the left.
+  float level[2] = {0, 0};
+  for (int side = 0; side < 2; ++side) {
+    Rig rig;
+    PlayTone(rig, 1500.0f);
+    rig.F().Find(side == 0 ? "Left1" : "Right1")->Click();
+    rig.S().VerticalAxisMode = 2;
+    RunFor(rig, 800);
+    EXPECT_EQ(rig.in.LastFormat.Channels, 2u);
+    EXPECT_NEAR(rig.S().PeakFrequency, 1500.0, 44100.0 / 1024);
+    level[side] = *std::max_element(rig.S().Spectrum + 1, rig.S().Spectrum + 513);
+  }
+  // Half the amplitude is 6 dB less power.
+  EXPECT_NEAR(level[0] - level[1], 6.02f, 0.2f);
+}
+
+TEST(Channels, AChannelChosenWhileStoppedSurvivesTheNextStart) {
+  Rig rig;
+  rig.F().Find("Right1")->Click();
+  EXPECT_EQ(rig.S().SavedBoardFormat.ChannelSelect, 3);
+  RunFor(rig, 200);
+  EXPECT_EQ(rig.S().ChannelSelect, 3);
+  EXPECT_TRUE(rig.F().Find("Right1")->Checked());
+  EXPECT_FALSE(rig.F().Find("Mic1")->Checked());
+  EXPECT_EQ(rig.in.LastFormat.Channels, 2u);
+}
