@@ -1,6 +1,7 @@
 // START, SINGLE and STOP, the analyzer's timers, and the acquisition loop:
 // with the sound card a double-buffered loop that keeps the window alive by
 // pumping messages; with a WAV file one block per tick of the file timer.
+#include <algorithm>
 #include <cstdio>
 
 #include "analyzer/Graphicinterpolate.h"
@@ -10,8 +11,23 @@ namespace zorvane {
 
 namespace {
 
+// The block starts after a lead-in of up to 124 bytes, so when the buffer
+// holds exactly one block its last samples lie past the recorded bytes. Those
+// bytes are kept silent: a shorter buffer after a longer one would otherwise
+// leave the end of an old recording there.
+constexpr uint32_t kLeadInBytes = 128;
+
+void SilenceBeyondTheRecording(AppState& S) {
+  const uint32_t from = S.CaptureBufferBytes;
+  const uint32_t to = std::min<uint32_t>(from + kLeadInBytes, kCaptureBufferBytes);
+  if (from >= to) return;
+  std::fill(S.CaptureBufferA + from, S.CaptureBufferA + to, uint8_t{0});
+  std::fill(S.CaptureBufferB + from, S.CaptureBufferB + to, uint8_t{0});
+}
+
 void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
   AppState& S = f.S;
+  SilenceBeyondTheRecording(S);
   ConvertSamples(S.BytesPerSample, bufferChoice, S.TransformSize, S.ChannelSelect, S.SampleBlock,
                  S.CaptureBufferA, S.CaptureBufferB);
   if (S.DisplayMode == 1 || S.DisplayMode == 3) {
@@ -21,8 +37,8 @@ void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
     f.ScaleSpectrum();
   } else if (S.DisplayMode == 2) {
     for (int j = 1; j <= S.TransformSize - 1; ++j)
-      S.Spectrum[j] = static_cast<float>(S.TimeDcOffset) +
-                      static_cast<float>(S.SampleBlock[j]) * S.InputGain;
+      S.Spectrum[j] =
+          static_cast<float>(S.TimeDcOffset) + static_cast<float>(S.SampleBlock[j]) * S.InputGain;
     f.ScaleTimeTrace();
   }
   f.ClearPlot();
@@ -150,7 +166,8 @@ void TZorvaneForm::ProcessBlocks() {
 }
 
 void TZorvaneForm::StartBtnClick() {
-  if (S.SweepMode == 1) platform.MessageBox("Cannot run while in the Sweep mode\n", "Error Message");
+  if (S.SweepMode == 1)
+    platform.MessageBox("Cannot run while in the Sweep mode\n", "Error Message");
   if (S.AnalyzerActive == 0 && S.SweepRunning == 0 && S.SweepMode != 1) {
     StartBtn->SetFontColor(colors::Red);
     StartBtn->SetCaption("STOP");
@@ -190,7 +207,8 @@ void TZorvaneForm::StartBtnClick() {
 }
 
 void TZorvaneForm::SingleBtnClick() {
-  if (S.SweepMode == 1) platform.MessageBox("Cannot run while in the Sweep mode\n", "Error Message");
+  if (S.SweepMode == 1)
+    platform.MessageBox("Cannot run while in the Sweep mode\n", "Error Message");
   if (!(S.AnalyzerActive == 0 && S.SweepRunning == 0 && S.SweepMode != 1)) return;
   SingleBtn->SetFontColor(colors::Blue);
   StartBtn->SetFontColor(colors::Red);

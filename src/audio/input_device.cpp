@@ -17,13 +17,13 @@ void InitHeader(WaveHeader& h, uint8_t* data, uint16_t bytes) {
 }
 }  // namespace
 
-#define ZV_CHECK_INPUT(call, code, message)          \
-  do {                                               \
-    S.LastDeviceResult = (call);                     \
-    if (S.LastDeviceResult != 0) {                   \
-      platform.MessageBox(message, kDeviceTitle);    \
-      HandleDeviceFailure(code);                     \
-    }                                                \
+#define ZV_CHECK_INPUT(call, code, message)       \
+  do {                                            \
+    S.LastDeviceResult = (call);                  \
+    if (S.LastDeviceResult != 0) {                \
+      platform.MessageBox(message, kDeviceTitle); \
+      HandleDeviceFailure(code);                  \
+    }                                             \
   } while (0)
 
 void TZorvaneForm::BuildCaptureFormat() {
@@ -40,9 +40,13 @@ void TZorvaneForm::BuildCaptureFormat() {
   InitHeader(S.CaptureHeaderB, S.CaptureDataB, S.CaptureBufferBytes);
 }
 
-void TZorvaneForm::ResetHeaderA() { InitHeader(S.CaptureHeaderA, S.CaptureDataA, S.CaptureBufferBytes); }
+void TZorvaneForm::ResetHeaderA() {
+  InitHeader(S.CaptureHeaderA, S.CaptureDataA, S.CaptureBufferBytes);
+}
 
-void TZorvaneForm::ResetHeaderB() { InitHeader(S.CaptureHeaderB, S.CaptureDataB, S.CaptureBufferBytes); }
+void TZorvaneForm::ResetHeaderB() {
+  InitHeader(S.CaptureHeaderB, S.CaptureDataB, S.CaptureBufferBytes);
+}
 
 void TZorvaneForm::OpenCaptureDevice() {
   WaveHandle probe = 0;
@@ -82,8 +86,11 @@ void TZorvaneForm::ReadCapturePosition() {
                  "Error getting the byte position");
 }
 
+// Both waits also give up once the application has been asked to end: a
+// device whose reset failed never hands its buffers back, and the program
+// could otherwise never return to its message loop to finish.
 uint32_t TZorvaneForm::WaitBufferA() {
-  while (!S.CaptureHeaderA.Done()) {
+  while (!S.CaptureHeaderA.Done() && !platform.Terminated()) {
     platform.ProcessMessages();
     platform.Sleep(1);
     if (S.CaptureTimedOut == 1) {
@@ -96,7 +103,7 @@ uint32_t TZorvaneForm::WaitBufferA() {
 }
 
 uint32_t TZorvaneForm::WaitBufferB() {
-  while (!S.CaptureHeaderB.Done()) {
+  while (!S.CaptureHeaderB.Done() && !platform.Terminated()) {
     platform.Sleep(2);
     platform.ProcessMessages();
   }

@@ -3,7 +3,7 @@
 namespace zorvane {
 
 uint32_t FaultPlan::Check(const std::string& op) {
-  Log.push_back(op);
+  if (Logging) Log.push_back(op);
   if (auto a = always_.find(op); a != always_.end()) return a->second;
   auto it = byOp_.find(op);
   if (it == byOp_.end() || it->second.empty()) return 0;
@@ -17,10 +17,10 @@ uint32_t FaultPlan::Check(const std::string& op) {
   return c;
 }
 
-#define ZV_FAULT(op, call)                        \
-  do {                                            \
-    if (uint32_t c = Plan.Check(op)) return c;    \
-    return call;                                  \
+#define ZV_FAULT(op, call)                     \
+  do {                                         \
+    if (uint32_t c = Plan.Check(op)) return c; \
+    return call;                               \
   } while (0)
 
 uint32_t FaultyWaveOut::Open(WaveHandle* h, const WaveFormat& f, uint32_t flags) {

@@ -17,11 +17,18 @@ class FaultPlan {
   // The (skip + 1)-th next call of this operation fails with code.
   // Operations: "query", "open", "prepare", "unprepare", "write", "add",
   // "start", "position", "reset", "close".
-  void FailNext(const std::string& op, uint32_t code, int skip = 0) { byOp_[op].push_back({skip, code}); }
+  void FailNext(const std::string& op, uint32_t code, int skip = 0) {
+    byOp_[op].push_back({skip, code});
+  }
   // Every call of this operation fails from now on.
   void FailAlways(const std::string& op, uint32_t code) { always_[op] = code; }
-  void Clear() { byOp_.clear(); always_.clear(); }
+  void Clear() {
+    byOp_.clear();
+    always_.clear();
+  }
   std::vector<std::string> Log;
+  // Long runs switch the log off so that it does not grow without bound.
+  bool Logging = true;
   // Returns the injected code for this call (0: pass through).
   uint32_t Check(const std::string& op);
 

@@ -61,11 +61,15 @@ TEST_P(PeakAtEveryRateAndSize, ReadsTheToneWithinOneBin) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cycle, PeakAtEveryRateAndSize,
-    ::testing::Values(RateSize{"N80001", 8000, "N10241", 1024}, RateSize{"N80001", 8000, "N81921", 8192},
-                      RateSize{"N110251", 11025, "N20481", 2048}, RateSize{"N220501", 22050, "N10241", 1024},
-                      RateSize{"N220501", 22050, "N40961", 4096}, RateSize{"N441001", 44100, "N10241", 1024},
-                      RateSize{"N441001", 44100, "N20481", 2048}, RateSize{"N441001", 44100, "N81921", 8192},
-                      RateSize{"N480001", 48000, "N10241", 1024}, RateSize{"N480001", 48000, "N40961", 4096}));
+    ::testing::Values(
+        RateSize{"N80001", 8000, "N10241", 1024}, RateSize{"N80001", 8000, "N81921", 8192},
+        RateSize{"N110251", 11025, "N20481", 2048}, RateSize{"N220501", 22050, "N10241", 1024},
+        RateSize{"N220501", 22050, "N40961", 4096}, RateSize{"N441001", 44100, "N10241", 1024},
+        RateSize{"N441001", 44100, "N20481", 2048}, RateSize{"N441001", 44100, "N81921", 8192},
+        RateSize{"N480001", 48000, "N10241", 1024}, RateSize{"N480001", 48000, "N40961", 4096}),
+    [](const ::testing::TestParamInfo<RateSize>& info) {
+      return "Rate" + std::to_string(info.param.rate) + "Size" + std::to_string(info.param.size);
+    });
 
 TEST(Cycle, StartAndStopCaptionsAndColours) {
   Rig rig;
@@ -120,7 +124,8 @@ TEST(Cycle, RefusesToStartInSweepMode) {
   rig.F().StartBtn->Click();
   rig.F().SingleBtn->Click();
   EXPECT_EQ(rig.MessageLog(),
-            "[Error Message] Cannot run while in the Sweep mode\n | [Error Message] Cannot run while in the Sweep mode\n");
+            "[Error Message] Cannot run while in the Sweep mode\n | [Error Message] Cannot run "
+            "while in the Sweep mode\n");
   EXPECT_EQ(rig.S().AnalyzerActive, 0);
   EXPECT_TRUE(rig.in.Plan.Log.empty());
 }
@@ -169,6 +174,22 @@ TEST(Cycle, CaptureBuffersStartZeroed) {
   const uint8_t* b = rig.S().CaptureBufferB;
   EXPECT_TRUE(std::all_of(a, a + kCaptureBufferBytes, [](uint8_t v) { return v == 0; }));
   EXPECT_TRUE(std::all_of(b, b + kCaptureBufferBytes, [](uint8_t v) { return v == 0; }));
+}
+
+TEST(Cycle, ABlockNeverReachesAnOldRecordingPastTheBuffersEnd) {
+  // At 8000 Hz the buffer holds exactly one block, whose end lies past the
+  // recorded bytes: what an earlier, longer recording left there must not
+  // reach the display.
+  Rig rig;
+  std::fill(rig.S().CaptureBufferA, rig.S().CaptureBufferA + kCaptureBufferBytes, uint8_t{0x55});
+  std::fill(rig.S().CaptureBufferB, rig.S().CaptureBufferB + kCaptureBufferBytes, uint8_t{0x55});
+  rig.F().Find("N80001")->Click();
+  rig.F().Find("N10241")->Click();
+  ASSERT_EQ(rig.S().CaptureBufferBytes, 2048u);
+  RunFor(rig, 1500);  // nothing plays: the cable records silence
+  const int32_t* block = rig.S().SampleBlock;
+  EXPECT_TRUE(std::all_of(block + 1, block + 1025, [](int32_t v) { return v == 0; }))
+      << "last sample " << block[1024];
 }
 
 TEST(Channels, LeftTakesTheFirstValueOfEachFrameAndRightTheSecond) {

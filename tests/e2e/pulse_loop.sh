@@ -25,6 +25,8 @@ pactl set-sink-volume zloop 100%
 pactl set-sink-mute zloop 0
 
 work=$(mktemp -d)
+# Recordings that fail are kept here for a look.
+kept="${TMPDIR:-/tmp}/zorvane-e2e-failed"
 player=""
 cleanup() {
   [ -n "$player" ] && kill "$player" 2>/dev/null && wait "$player" 2>/dev/null
@@ -61,8 +63,11 @@ for config in "44100 1 16" "44100 2 16" "22050 1 16" "22050 2 16" "44100 1 8"; d
   # 8-bit samples carry 128 times the quantisation step of 16-bit ones.
   gap=0.03
   [ "$bits" = 8 ] && gap=0.1
-  python3 "$here/tone_stats.py" "$wav" --label "$name" --margin 0.1 --min-seconds 1.0 \
-    --freq 1000 --rms 0.7071 --max-gap "$gap" || failures=$((failures + 1))
+  if ! python3 "$here/tone_stats.py" "$wav" --label "$name" --margin 0.1 --min-seconds 1.0 \
+      --freq 1000 --rms 0.7071 --max-gap "$gap"; then
+    failures=$((failures + 1))
+    mkdir -p "$kept" && cp "$wav" "$kept/" && echo "kept $kept/$name.wav"
+  fi
 done
 
 if ! kill -0 "$player" 2>/dev/null; then

@@ -77,6 +77,7 @@ def measure(x, rate):
         "max": max(x),
         "frequency": None,
         "gap": None,
+        "gap_at": None,
     }
     t = rising_crossings(x)
     if len(t) >= 3:
@@ -84,7 +85,9 @@ def measure(x, rate):
         out["frequency"] = f
         c = 2.0 * math.cos(2.0 * math.pi * f / rate)
         peak = max(abs(out["min"]), abs(out["max"]), 1)
-        out["gap"] = max(abs(x[i + 1] - c * x[i] + x[i - 1]) for i in range(1, n - 1)) / peak
+        worst = max(range(1, n - 1), key=lambda i: abs(x[i + 1] - c * x[i] + x[i - 1]))
+        out["gap"] = abs(x[worst + 1] - c * x[worst] + x[worst - 1]) / peak
+        out["gap_at"] = worst
     return out
 
 
@@ -134,7 +137,8 @@ def main():
         if args.max_value is not None and abs(m["max"] - args.max_value) > args.value_tol:
             failures.append(f"{name}: max {m['max']}, expected {args.max_value} +- {args.value_tol}")
         if args.max_gap is not None and (m["gap"] is None or m["gap"] > args.max_gap):
-            failures.append(f"{name}: recurrence deviation {gap} of the peak, allowed {args.max_gap}")
+            at = "" if m["gap_at"] is None else f" at {(a + m['gap_at']) / rate:.4f} s"
+            failures.append(f"{name}: recurrence deviation {gap} of the peak{at}, allowed {args.max_gap}")
     for f in failures:
         print("FAIL " + f)
     sys.exit(1 if failures else 0)

@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+std::vector<std::string> Checked(TZorvaneForm& f, std::initializer_list<const char*> items) {
+  std::vector<std::string> on;
+  for (const char* i : items)
+    if (f.Find(i)->Checked()) on.push_back(i);
+  return on;
+}
+
+const std::initializer_list<const char*> kRates = {"N80001", "N110251", "N220501", "N441001",
+                                                   "N480001"};
+const std::initializer_list<const char*> kSizes = {"N10241", "N20481", "N40961", "N81921"};
+
+}  // namespace
+
+TEST(Settings, MenuGroupsKeepOneCheckMark) {
+  Rig rig;
+  TZorvaneForm& f = rig.F();
+  f.Find("N480001")->Click();
+  f.Find("N80001")->Click();
+  EXPECT_EQ(Checked(f, kRates), (std::vector<std::string>{"N80001"}));
+  f.Find("N40961")->Click();
+  EXPECT_EQ(Checked(f, kSizes), (std::vector<std::string>{"N40961"}));
+  f.Find("N61")->Click();
+  EXPECT_EQ(Checked(f, {"N21", "N41", "N61", "N81", "N102", "N201", "N401"}),
+            (std::vector<std::string>{"N61"}));
+  EXPECT_EQ(rig.S().AverageCount, 6);
+  f.Find("Left1")->Click();
+  EXPECT_EQ(Checked(f, {"Mic1", "Left1", "Right1"}), (std::vector<std::string>{"Left1"}));
+  f.Find("N750ms2")->Click();
+  EXPECT_EQ(
+      Checked(f, {"N50ms2", "N100ms2", "N200ms2", "N300ms2", "N500ms2", "N750ms2", "N1000ms2"}),
+      (std::vector<std::string>{"N750ms2"}));
+  EXPECT_EQ(f.FileTimer->Interval(), 750);
+  EXPECT_EQ(rig.S().DisplayIntervalMs, 750);
+  f.Find("EOF_OFF")->Click();
+  EXPECT_EQ(rig.S().EofNotify, 0);
+  EXPECT_EQ(Checked(f, {"EOF_ON", "EOF_OFF"}), (std::vector<std::string>{"EOF_OFF"}));
+  f.Find("EOF_ON")->Click();
+  EXPECT_EQ(rig.S().EofNotify, 1);
+}
+
+TEST(Settings, BufferLengthFollowsSizeRateAndChannel) {
+  Rig rig;
+  TZorvaneForm& f = rig.F();
+  f.Find("N20481")->Click();  // 44100 Hz: factor 2
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 2048 * 2 * 1 * 2);
+  f.Find("N80001")->Click();  // the 8000 item keeps the length
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 8192);
+  f.Find("N10241")->Click();  // 8000 Hz: factor 1
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 2048);
+  f.Find("N220501")->Click();  // 22050 at 1024: factor 2
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 4096);
+  f.Find("N480001")->Click();  // 48000 at 1024: factor 4
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 8192);
+  EXPECT_EQ(rig.S().NyquistHz, 24000);
+  EXPECT_EQ(rig.S().CaptureBytesPerSecond, 96000);
+  f.Find("N81921")->Click();
+  EXPECT_EQ(rig.S().SizeFactor, 8);
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 16384);
+  f.Find("N441001")->Click();  // large sizes: rate items leave the length alone
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 16384);
+  f.Find("Right1")->Click();  // channel items: factor 1, stereo
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 8192 * 2 * 2);
+  EXPECT_EQ(rig.S().CaptureBlockAlign, 4);
+  EXPECT_EQ(rig.S().CaptureBytesPerSecond, 44100 * 4);
+  // Every length stays inside the capture buffers.
+  EXPECT_LE(rig.S().CaptureBufferBytes, kCaptureBufferBytes);
+}
+
+TEST(Settings, TimeOutIntervalFromTheBufferLength) {
+  Rig rig;
+  rig.F().Find("N441001")->Click();
+  EXPECT_EQ(rig.F().TimeoutTimer->Interval(), 8192 * 600 / 44100);  // 111 ms
+  rig.F().Find("N80001")->Click();
+  rig.F().Find("Left1")->Click();
+  rig.F().Find("N81921")->Click();
+  EXPECT_EQ(rig.F().TimeoutTimer->Interval(), 2457);
+}
+
+TEST(Settings, ChannelRateAndSizeWhileRunningRequestAReopen) {
+  Rig rig;
+  rig.S().AnalyzerActive = 1;  // as inside a running cycle
+  rig.F().Find("Left1")->Click();
+  EXPECT_EQ(rig.S().CaptureReopenRequested, 1);
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 4096);
+  rig.S().CaptureReopenRequested = 0;
+  rig.F().Find("N20481")->Click();
+  EXPECT_EQ(rig.S().CaptureReopenRequested, 1);
+  rig.S().CaptureReopenRequested = 0;
+  rig.F().Find("N220501")->Click();
+  EXPECT_EQ(rig.S().CaptureReopenRequested, 1);
+  rig.S().AnalyzerActive = 0;
+  rig.S().CaptureReopenRequested = 0;
+  rig.F().Find("N10241")->Click();
+  EXPECT_EQ(rig.S().CaptureReopenRequested, 0);
+}
+
+TEST(Settings, RateAndSizeRefusedDuringASweep) {
+  Rig rig;
+  rig.S().SweepRunning = 1;
+  rig.F().Find("N80001")->Click();
+  rig.F().Find("N81921")->Click();
+  EXPECT_EQ(rig.MessageLog(),
+            "[Error Message] Cannot change sample rate while sweeping\n | "
+            "[Error Message] Cannot change transform size while sweeping\n");
+  EXPECT_EQ(Checked(rig.F(), kRates), (std::vector<std::string>{"N441001"}));
+  EXPECT_EQ(Checked(rig.F(), kSizes), (std::vector<std::string>{"N10241"}));
+  EXPECT_EQ(rig.S().SampleRate, 44100);
+  EXPECT_EQ(rig.S().TransformSize, 1024);
+}
+
+TEST(Settings, GainTablesOfBothDisplays) {
+  Rig rig;
+  Control* bar = rig.F().ProcessGainTrackBar;
+  const std::pair<int, float> spectrum[] = {{1, 1e-6f}, {2, 1e-5f},  {3, 1e-3f}, {6, 1.0f},
+                                            {7, 10.0f}, {17, 1e11f}, {18, 1e12f}};
+  for (auto [p, g] : spectrum) {
+    bar->SetPosition(p);
+    EXPECT_FLOAT_EQ(rig.S().InputGain, g) << p;
+    EXPECT_EQ(rig.S().FreqViewGain, p);
+  }
+  rig.S().DisplayMode = 2;
+  const std::pair<int, float> time[] = {
+      {1, 3.90625e-5f}, {2, 7.8125e-5f}, {9, 0.01f}, {15, 0.64f}, {18, 5.12f}};
+  for (auto [p, g] : time) {
+    bar->SetPosition(p);
+    EXPECT_FLOAT_EQ(rig.S().InputGain, g) << p;
+    EXPECT_EQ(rig.S().TimeViewGain, p);
+  }
+  EXPECT_EQ(rig.S().FreqViewGain, 18);
+}
+
+TEST(Settings, GraphAndHoldButtonsCycle) {
+  Rig rig;
+  TZorvaneForm& f = rig.F();
+  EXPECT_EQ(f.NormalBtn->Caption(), "NORMAL");
+  const std::pair<const char*, Color> hold[] = {
+      {"AVRG", colors::Blue}, {"PEAK", colors::Fuchsia}, {"NORM", colors::Red}};
+  for (auto [caption, colour] : hold) {
+    f.NormalBtn->Click();
+    EXPECT_EQ(f.NormalBtn->Caption(), caption);
+    EXPECT_EQ(f.NormalBtn->FontColor(), colour);
+  }
+  EXPECT_EQ(rig.S().HoldMode, 1);
+  rig.S().HoldMode = 9;
+  f.NormalBtn->Click();
+  EXPECT_EQ(rig.S().HoldMode, 9);
+  f.LineBarBtn->Click();
+  EXPECT_EQ(rig.S().GraphType, 2);
+  EXPECT_EQ(f.LineBarBtn->Caption(), "BAR");
+  EXPECT_EQ(f.LineBarBtn->FontColor(), colors::Blue);
+  f.LineBarBtn->Click();
+  EXPECT_EQ(f.LineBarBtn->Caption(), "LINE");
+  EXPECT_EQ(f.LineBarBtn->FontColor(), colors::Red);
+  f.VAIOPC1Click();
+  EXPECT_EQ(rig.S().NormalPcMode, 2);
+  f.NormalPC1Click();
+  EXPECT_EQ(rig.S().NormalPcMode, 1);
+}
+
+TEST(SourceRecords, TheSoundCardKeepsItsRateAndSizeAcrossASourceSwitch) {
+  Rig rig;
+  TZorvaneForm& f = rig.F();
+  f.Find("N220501")->Click();
+  f.Find("N20481")->Click();
+  f.Find("WaveFile1")->Click();
+  EXPECT_EQ(rig.S().InputSource, 2);
+  EXPECT_EQ(rig.S().SampleRate, 44100);  // the file record's start-up settings
+  EXPECT_EQ(rig.S().TransformSize, 1024);
+  f.Find("SoundBoard1")->Click();
+  EXPECT_EQ(rig.S().SampleRate, 22050);
+  EXPECT_EQ(rig.S().TransformSize, 2048);
+  EXPECT_EQ(Checked(f, kRates), (std::vector<std::string>{"N220501"}));
+  EXPECT_TRUE(f.Find("SoundBoard1")->Checked());
+  EXPECT_FALSE(f.Find("WaveFile1")->Checked());
+}
+
+TEST(SourceRecords, FileHeadersSteerChannelRateAndSampleSize) {
+  Rig rig;
+  SourceFormat& file = rig.S().SavedFileFormat;
+  // 16-bit stereo with the channel at Mic: the Left item is applied.
+  file.Channels = 2;
+  file.BlockAlign = 4;
+  file.BitsPerSample = 16;
+  file.ChannelSelect = 1;
+  rig.F().WaveFile1Click();
+  EXPECT_EQ(rig.S().ChannelSelect, 2);
+  EXPECT_TRUE(rig.F().Find("Left1")->Checked());
+  // A rate no item offers is kept, and no rate item is checked.
+  file.SampleRate = 16000;
+  file.Channels = 1;
+  file.BlockAlign = 1;
+  file.BitsPerSample = 8;
+  rig.F().WaveFile1Click();
+  EXPECT_EQ(rig.S().SampleRate, 16000);
+  EXPECT_TRUE(Checked(rig.F(), kRates).empty());
+  EXPECT_EQ(rig.S().BytesPerSample, 1);
+  EXPECT_EQ(rig.S().ChannelSelect, 1);
+  EXPECT_EQ(rig.S().CaptureBufferBytes, 1024);
+  // The sound card's record was not touched by any of this.
+  EXPECT_EQ(rig.S().SavedBoardFormat.SampleRate, 44100);
+  EXPECT_EQ(rig.S().SavedBoardFormat.ChannelSelect, 1);
+}

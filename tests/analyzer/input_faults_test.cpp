@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/test_support.h"
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+struct InputFault {
+  const char* op;
+  int skip;  // calls of that operation let through first
+  const char* message;
+  bool duringStop;  // the fault hits the shutdown of a STOP
+};
+
+}  // namespace
+
+class InputFaults : public ::testing::TestWithParam<InputFault> {};
+
+// Every input failure: its message and title, the analyzer and a playing
+// output stopped, and the program ended without saving the settings.
+TEST_P(InputFaults, ShowItsMessageStopEverythingAndEnd) {
+  const InputFault fault = GetParam();
+  Rig rig({}, /*createConfig=*/true);
+  rig.F().OutputBtnClick();
+  if (fault.duringStop) {
+    rig.At(300, [&] {
+      rig.in.Plan.FailNext(fault.op, 1, fault.skip);
+      rig.F().StopBtn->Click();
+    });
+  } else {
+    rig.in.Plan.FailNext(fault.op, 1, fault.skip);
+    if (std::string(fault.op) == "reset") {
+      // Only a timed-out wait resets outside a shutdown: stall the input.
+      rig.At(150, [&] { rig.cable.SetInputStalled(true); });
+    }
+    rig.At(2000, [&] { rig.F().StopBtn->Click(); });
+  }
+  rig.F().StartBtn->Click();
+  ASSERT_FALSE(rig.platform.Messages.empty()) << fault.op;
+  EXPECT_EQ(rig.platform.Messages.front().Text, fault.message);
+  EXPECT_EQ(rig.platform.Messages.front().Title, "Wave Device Message");
+  EXPECT_TRUE(rig.platform.Terminated());
+  // The loop has ended (a fault while opening lets the cycle set its running
+  // flag after the stop, but no block follows and the program ends).
+  EXPECT_EQ(rig.S().AnalyzerStopRequested, 1);
+  EXPECT_EQ(rig.F().StartBtn->Caption(), "START");
+  EXPECT_EQ(rig.S().OutputPlaying, 0);
+  EXPECT_FALSE(rig.cable.OutputPlaying());
+  EXPECT_EQ(std::filesystem::file_size(rig.dir.File("Zorvane.cfg")), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryCode, InputFaults,
+    ::testing::Values(InputFault{"query", 0, "Could not open the input wave device", false},
+                      InputFault{"open", 0, "Error Opening Input wave device", false},
+                      InputFault{"prepare", 0, "Error preparing the header_a", false},
+                      InputFault{"add", 0, "Error in sending a buffer_a", false},
+                      InputFault{"prepare", 1, "Error preparing the header_b", false},
+                      InputFault{"add", 1, "Error in sending a buffer_b", false},
+                      InputFault{"start", 0, "Error starting the input wave device", false},
+                      InputFault{"position", 0, "Error getting the byte position", false},
+                      InputFault{"reset", 0, "Error Resetting the input wave device", false},
+                      InputFault{"unprepare", 0, "Error unpreparing the Header a", false},
+                      InputFault{"unprepare", 1, "Error unpreparing the Header b", false},
+                      InputFault{"reset", 0, "Error Resetting the input wave device", true},
+                      InputFault{"unprepare", 0, "Error unpreparing the _a Header", true},
+                      InputFault{"unprepare", 1, "Error unpreparing the _b Header", true},
+                      InputFault{"close", 0, "Error closing the input wave device", true}),
+    [](const ::testing::TestParamInfo<InputFault>& info) {
+      return std::string(info.param.duringStop ? "Stop" : "Run") + "_" + info.param.op +
+             std::to_string(info.param.skip);
+    });
+
+TEST(InputFaults, AQueryFailureStillTriesTheRealOpen) {
+  Rig rig;
+  rig.in.Plan.FailNext("query", WAVERR_BADFORMAT);
+  rig.F().StartBtn->Click();
+  ASSERT_GE(rig.in.Plan.Log.size(), 2u);
+  EXPECT_EQ(rig.in.Plan.Log[0], "query");
+  EXPECT_EQ(rig.in.Plan.Log[1], "open");
+  EXPECT_TRUE(rig.platform.Terminated());
+}
+
+TEST(InputFaults, AShutdownStepThatFailsStillRunsTheOthers) {
+  Rig rig;
+  rig.At(200, [&] {
+    for (const char* op : {"reset", "unprepare", "close"}) rig.in.Plan.FailAlways(op, 1);
+    rig.F().StopBtn->Click();
+  });
+  rig.F().StartBtn->Click();
+  // Each of the four steps reported its own failure, in order (the failure
+  // routine's own close attempts come in between), and the close that the
+  // failure routine adds could not run the shutdown a second time.
+  const char* steps[] = {"Error Resetting the input wave device", "Error unpreparing the _a Header",
+                         "Error unpreparing the _b Header", "Error closing the input wave device"};
+  size_t next = 0;
+  for (const auto& m : rig.platform.Messages) {
+    EXPECT_EQ(m.Title, "Wave Device Message");
+    if (next < 4 && m.Text == steps[next]) ++next;
+  }
+  EXPECT_EQ(next, 4u) << rig.MessageLog();
+  EXPECT_LT(rig.platform.Messages.size(), 12u);
+  EXPECT_TRUE(rig.platform.Terminated());
+}
