@@ -91,8 +91,11 @@ TEST(StartUp, ScrollBarStepsAndDesignTimeControls) {
   for (const char* checked : {"N512", "Off2", "SoundBoard1", "N500ms2", "EOF_ON", "Frequency1", "Mic1",
                               "Yellow1", "Black1", "Arrow1", "ON1", "N10241", "N441001", "N201"})
     EXPECT_TRUE(f.Find(checked)->Checked()) << checked;
-  for (const char* unchecked : {"N32", "On2", "WaveFile1", "Waterfall1", "Left1", "N48000", "N21"})
-    if (Control* c = f.Find(unchecked)) EXPECT_FALSE(c->Checked()) << unchecked;
+  for (const char* unchecked : {"N32", "On2", "WaveFile1", "Waterfall1", "Left1", "N480001", "N21"})
+  {
+    ASSERT_NE(f.Find(unchecked), nullptr) << unchecked;
+    EXPECT_FALSE(f.Find(unchecked)->Checked()) << unchecked;
+  }
   EXPECT_EQ(f.Find("N7")->Caption(), "Volume Control");
   EXPECT_EQ(f.Find("Magnify1")->Caption(), "Open Cross");
 }

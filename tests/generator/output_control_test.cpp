@@ -80,7 +80,9 @@ TEST(Waveform, FourPressesCycleBackToSineAndEachRestartsAPlayingOutput) {
               (Calls{"reset", "unprepare", "close", "query", "open", "prepare", "write"}));
     // What the device plays is the new waveform's loop.
     EXPECT_EQ(rig.cable.PlayingLoopBytes(), rig.S().OutputLoopBytes);
-    if (rig.S().Waveform == 3) EXPECT_EQ(rig.cable.PlayingLoopBytes(), 45312u);
+    if (rig.S().Waveform == 3) {
+      EXPECT_EQ(rig.cable.PlayingLoopBytes(), 45312u);
+    }
     if (rig.S().Waveform == 1) {
       const uint8_t* p = rig.cable.PlayingData();
       const int16_t s = static_cast<int16_t>(p[20] | (p[21] << 8));
@@ -123,8 +125,9 @@ TEST_P(OutputFaults, ShowsItsMessageStopsAndEndsWithoutSaving) {
   EXPECT_TRUE(rig.platform.Terminated());
   // A device that failed while playing is switched off; one that could not
   // be opened only ends the program.
-  if (std::string(fault.op) != "query" && std::string(fault.op) != "open")
+  if (std::string(fault.op) != "query" && std::string(fault.op) != "open") {
     EXPECT_EQ(rig.S().OutputPlaying, 0);
+  }
   EXPECT_EQ(std::filesystem::file_size(rig.dir.File("Zorvane.cfg")), 0u);
 }
 
