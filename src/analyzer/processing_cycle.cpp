@@ -89,6 +89,9 @@ void TZorvaneForm::ProcessBlocks() {
         S.CaptureTimedOut = 0;
         TimeoutTimer->SetEnabled(true);
         WaitBufferA();
+        // A wait given up because the program is ending leaves the loop
+        // before its header, which the device still holds, is touched.
+        if (platform.Terminated() && !S.CaptureHeaderA.Done()) return;
         UnprepareHeaderA();
         if (S.AnalyzerStopRequested == 1) return;
         if (S.CaptureReopenRequested == 1) {
@@ -112,6 +115,7 @@ void TZorvaneForm::ProcessBlocks() {
         S.CaptureTimedOut = 0;
         TimeoutTimer->SetEnabled(true);
         WaitBufferB();
+        if (platform.Terminated() && !S.CaptureHeaderB.Done()) return;
         UnprepareHeaderB();
         if (S.AnalyzerStopRequested == 1) return;
         if (S.CaptureReopenRequested == 1) {

@@ -211,6 +211,16 @@ void TZorvaneForm::FormClose() { QuitBtnClick(); }
 void TZorvaneForm::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
+  // Quitting while the analyzer runs leaves the input device recording.
+  // Release it before its buffers go, so that nothing is ever written into
+  // freed memory; the window is gone, so failures are not reported.
+  if (S.CaptureDeviceOpen == 1) {
+    S.CaptureDeviceOpen = 0;
+    waveIn.Reset(S.CaptureDevice);
+    waveIn.Unprepare(S.CaptureDevice, &S.CaptureHeaderA, kWaveHeaderSize);
+    waveIn.Unprepare(S.CaptureDevice, &S.CaptureHeaderB, kWaveHeaderSize);
+    waveIn.Close(S.CaptureDevice);
+  }
   S.CaptureBufferA = nullptr;
   S.CaptureBufferB = nullptr;
   captureA_.reset();

@@ -20,7 +20,8 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
 
 int32_t Field(const std::vector<uint8_t>& d, int index) {  // 1-based field number
   const size_t o = static_cast<size_t>(index - 1) * 4;
-  return static_cast<int32_t>(d[o] | (d[o + 1] << 8) | (d[o + 2] << 16) | (static_cast<uint32_t>(d[o + 3]) << 24));
+  return static_cast<int32_t>(d[o] | (d[o + 1] << 8) | (d[o + 2] << 16) |
+                              (static_cast<uint32_t>(d[o + 3]) << 24));
 }
 
 }  // namespace
@@ -88,11 +89,12 @@ TEST(StartUp, ScrollBarStepsAndDesignTimeControls) {
   EXPECT_FALSE(f.ChartTimer->Enabled());
   EXPECT_TRUE(f.TimeoutTimer->Enabled());
   // Menu check marks at start-up.
-  for (const char* checked : {"N512", "Off2", "SoundBoard1", "N500ms2", "EOF_ON", "Frequency1", "Mic1",
-                              "Yellow1", "Black1", "Arrow1", "ON1", "N10241", "N441001", "N201"})
+  for (const char* checked :
+       {"N512", "Off2", "SoundBoard1", "N500ms2", "EOF_ON", "Frequency1", "Mic1", "Yellow1",
+        "Black1", "Arrow1", "ON1", "N10241", "N441001", "N201"})
     EXPECT_TRUE(f.Find(checked)->Checked()) << checked;
-  for (const char* unchecked : {"N32", "On2", "WaveFile1", "Waterfall1", "Left1", "N480001", "N21"})
-  {
+  for (const char* unchecked :
+       {"N32", "On2", "WaveFile1", "Waterfall1", "Left1", "N480001", "N21"}) {
     ASSERT_NE(f.Find(unchecked), nullptr) << unchecked;
     EXPECT_FALSE(f.Find(unchecked)->Checked()) << unchecked;
   }
@@ -133,16 +135,19 @@ TEST(Shutdown, EveryWayOutWritesTheSettingsFile) {
     ASSERT_EQ(rig.S().ConfigPath, rig.dir.File("Zorvane.cfg"));
     rig.S().AverageCount = 8;
     rig.F().Mkr2ScrollBar->SetPosition(77);
-    if (way == 0) rig.F().QuitBtn->Click();
-    else if (way == 1) rig.F().Find("Exit1")->Click();
-    else rig.F().FormClose();
+    if (way == 0)
+      rig.F().QuitBtn->Click();
+    else if (way == 1)
+      rig.F().Find("Exit1")->Click();
+    else
+      rig.F().FormClose();
     EXPECT_TRUE(rig.platform.Terminated());
     const auto d = ReadAll(rig.dir.File("Zorvane.cfg"));
     ASSERT_EQ(d.size(), 196u) << way;
-    EXPECT_EQ(Field(d, 1), 1);       // frequency display
+    EXPECT_EQ(Field(d, 1), 1);  // frequency display
     EXPECT_EQ(Field(d, 2), 44100);
-    EXPECT_EQ(Field(d, 14), 0);      // never written as running
-    EXPECT_EQ(Field(d, 21), 77);     // marker 2's position from its scroll bar
+    EXPECT_EQ(Field(d, 14), 0);   // never written as running
+    EXPECT_EQ(Field(d, 21), 77);  // marker 2's position from its scroll bar
     EXPECT_EQ(Field(d, 26), 8);
     EXPECT_EQ(Field(d, 8), 512);
     float f39;
@@ -162,11 +167,29 @@ TEST(Shutdown, ClosingWhilePlayingStopsTheSoundAndClosesTheDevice) {
   EXPECT_EQ(rig.S().OutputOn, 0);
   EXPECT_EQ(rig.S().OutputPlaying, 0);
   // Switched off, then the device cycled open and closed once more.
-  const std::vector<std::string> tail(rig.out.Plan.Log.begin() + static_cast<long>(before), rig.out.Plan.Log.end());
+  const std::vector<std::string> tail(rig.out.Plan.Log.begin() + static_cast<long>(before),
+                                      rig.out.Plan.Log.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"reset", "unprepare", "close", "query", "open", "reset",
                                             "unprepare", "close"}));
   EXPECT_EQ(std::filesystem::file_size(rig.dir.File("Zorvane.cfg")), 196u);
   EXPECT_TRUE(rig.platform.Messages.empty());
+}
+
+TEST(Shutdown, QuittingWhileTheAnalyzerRunsReleasesTheInputBeforeItsBuffers) {
+  Rig rig({}, /*createConfig=*/true);
+  rig.At(300, [&] { rig.F().QuitBtn->Click(); });
+  rig.F().StartBtn->Click();
+  // The loop saw the request and returned; the device is still recording
+  // until the window goes.
+  EXPECT_TRUE(rig.platform.Terminated());
+  EXPECT_GT(std::filesystem::file_size(rig.dir.File("Zorvane.cfg")), 0u);
+  EXPECT_TRUE(rig.cable.InputOpen());
+  rig.in.Plan.Log.clear();
+  rig.form.reset();
+  EXPECT_FALSE(rig.cable.InputOpen());
+  EXPECT_EQ(rig.in.Plan.Log,
+            (std::vector<std::string>{"reset", "unprepare", "unprepare", "close"}));
+  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
 }
 
 TEST(Shutdown, HelpFileIsFoundInTheSettingsFolder) {

@@ -41,6 +41,7 @@ class LoopbackCable {
   uint32_t PlayingLoopBytes() const { return playing_.Bytes; }
   const uint8_t* PlayingData() const { return playing_.Data; }
   uint64_t Overruns() const { return overruns_; }
+  bool InputOpen() const { return rec_.Open; }
   // Buffers the input side has filled since the cable was made.
   uint64_t BuffersFilled() const { return filled_; }
   // A stalled input records nothing (a device that stops delivering).
