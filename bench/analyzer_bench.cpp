@@ -1,15 +1,18 @@
 // The analyzer's transform against FFTW's single-precision real transform,
-// and one whole block of the processing cycle (convert, window and
-// transform, peak, scale, render) measured against its real-time duration.
+// one whole block (convert, window and transform, peak, scale, render) and
+// one block of the running processing cycle at every size and rate, each
+// measured against its real-time duration.
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
-
-#include <cmath>
 #include <unistd.h>
 
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "analyzer/Graphicinterpolate.h"
@@ -26,6 +29,15 @@ std::vector<float> RandomBlock(int n) {
   std::vector<float> x(kArrayLen, 0.0f);
   for (int i = 1; i <= n; ++i) x[i] = u(rng);
   return x;
+}
+
+// Shows the cost of a block against the time the block covers, as a
+// percentage in the label (the counters print it with unit prefixes).
+void LabelAgainstDuration(benchmark::State& state, double seconds, double blocks, double duration) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%.1f us per block = %.3f%% of its %.2f ms",
+                seconds / blocks * 1e6, 100.0 * seconds / (blocks * duration), duration * 1e3);
+  state.SetLabel(text);
 }
 
 void BM_RealTransform(benchmark::State& state) {
@@ -60,6 +72,47 @@ void BM_FftwR2c(benchmark::State& state) {
   fftwf_free(out);
 }
 BENCHMARK(BM_FftwR2c)->Arg(1024)->Arg(2048)->Arg(4096)->Arg(8192);
+
+// Both transforms on the same block, taken in turns within each iteration so
+// that a busy machine slows both alike; "ratio" is RealTransform's time over
+// FFTW's.
+void BM_TransformOverFftw(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  float* in = fftwf_alloc_real(n);
+  fftwf_complex* out = fftwf_alloc_complex(n / 2 + 1);
+  fftwf_plan plan = fftwf_plan_dft_r2c_1d(n, in, out, FFTW_MEASURE);
+  const std::vector<float> x = RandomBlock(n);
+  std::copy(x.begin() + 1, x.begin() + 1 + n, in);
+  std::vector<float> re(kArrayLen), im(kArrayLen);
+  using Clock = std::chrono::steady_clock;
+  constexpr int kTurn = 16;
+  double ours = 0.0, fftw = 0.0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    for (int i = 0; i < kTurn; ++i) {
+      RealTransform(x.data(), re.data(), im.data(), n);
+      benchmark::DoNotOptimize(re.data());
+      benchmark::ClobberMemory();
+    }
+    const auto t1 = Clock::now();
+    for (int i = 0; i < kTurn; ++i) {
+      fftwf_execute(plan);
+      benchmark::DoNotOptimize(out);
+      benchmark::ClobberMemory();
+    }
+    const auto t2 = Clock::now();
+    ours += std::chrono::duration<double>(t1 - t0).count();
+    fftw += std::chrono::duration<double>(t2 - t1).count();
+  }
+  const double calls = static_cast<double>(state.iterations()) * kTurn;
+  state.counters["ours_us"] = ours / calls * 1e6;
+  state.counters["fftw_us"] = fftw / calls * 1e6;
+  state.counters["ratio"] = ours / fftw;
+  fftwf_destroy_plan(plan);
+  fftwf_free(in);
+  fftwf_free(out);
+}
+BENCHMARK(BM_TransformOverFftw)->Arg(1024)->Arg(2048)->Arg(4096)->Arg(8192);
 
 // A whole instrument on the loopback cable and a virtual clock, with no
 // configuration file.
@@ -105,6 +158,7 @@ void BM_WholeBlock(benchmark::State& state) {
     S.CaptureBufferA[120 + 2 * j] = static_cast<uint8_t>(v & 0xFF);
     S.CaptureBufferA[121 + 2 * j] = static_cast<uint8_t>((static_cast<uint16_t>(v) >> 8) & 0xFF);
   }
+  const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     ConvertSamples(S.BytesPerSample, 2, n, S.ChannelSelect, S.SampleBlock, S.CaptureBufferA,
                    S.CaptureBufferB);
@@ -122,6 +176,9 @@ void BM_WholeBlock(benchmark::State& state) {
     f.RenderDisplay(S.GraphType, S.DisplayValues);
     benchmark::ClobberMemory();
   }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  LabelAgainstDuration(state, elapsed.count(), static_cast<double>(state.iterations()),
+                       n / 44100.0);
   // Cost of a block as a fraction of the time it covers at 44,100 Hz.
   state.counters["rt_fraction"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * n / 44100.0,
@@ -130,6 +187,52 @@ void BM_WholeBlock(benchmark::State& state) {
 BENCHMARK(BM_WholeBlock)
     ->ArgNames({"n", "mode"})
     ->ArgsProduct({{1024, 2048, 4096, 8192}, {1, 2, 3}});
+
+// The processing cycle itself: SINGLE with the sound card as source runs the
+// acquisition loop for eight blocks (capture waits on the virtual clock,
+// buffer queueing, conversion, transform, peak, scaling and drawing) on the
+// loopback cable while the generator plays a tone; the simulated cable's
+// recording is included. "rt_fraction" is the time per block over the
+// block's duration N / rate.
+void BM_CycleBlock(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const int rate = static_cast<int>(state.range(1));
+  Instrument inst;
+  TZorvaneForm& f = *inst.form;
+  char item[16];
+  std::snprintf(item, sizeof item, "N%d1", rate);  // the rate and size menu items
+  f.Find(item)->Click();
+  std::snprintf(item, sizeof item, "N%d1", n);
+  f.Find(item)->Click();
+  f.NormalBtn->Click();  // running average over the last 20 blocks
+  f.Mkr1Btn->Click();
+  f.S.FunctionFrequency = 1000.0f;
+  f.S.OutputFrequency = 1000.0f;
+  f.OutputBtnClick();
+  if (f.S.TransformSize != n || f.S.SampleRate != rate) {
+    state.SkipWithError("rate or size not taken");
+    return;
+  }
+  constexpr int kBlocksPerRun = 8;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    f.SingleBtn->Click();
+    benchmark::ClobberMemory();
+  }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  if (std::abs(f.S.PeakFrequency - 1000.0f) > static_cast<float>(rate) / n)
+    state.SkipWithError("the tone was not measured");
+  const double blocks = static_cast<double>(state.iterations()) * kBlocksPerRun;
+  LabelAgainstDuration(state, elapsed.count(), blocks, static_cast<double>(n) / rate);
+  state.counters["block_s"] =
+      benchmark::Counter(blocks, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["rt_fraction"] = benchmark::Counter(
+      blocks * n / rate, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_CycleBlock)
+    ->ArgNames({"n", "rate"})
+    ->ArgsProduct({{1024, 2048, 4096, 8192}, {8000, 11025, 22050, 44100, 48000}})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace zorvane

@@ -15,26 +15,35 @@ void ComputeWindowTable(int n, int code, float* table) {
     const double x = 6.28318 * i / dn;
     double w = 0.0;
     switch (code) {
-      case 1: w = 0.5 - 0.5 * std::cos(x); break;
-      case 2: w = 0.54 - 0.46 * std::cos(x); break;
+      case 1:
+        w = 0.5 - 0.5 * std::cos(x);
+        break;
+      case 2:
+        w = 0.54 - 0.46 * std::cos(x);
+        break;
       case 3: {
         const double s = std::sin(3.14159 * i / dn);
         w = s * s;
         break;
       }
-      case 4: w = (i <= n / 2) ? i / dn : 1.0 - i / dn; break;
+      case 4:
+        w = (i <= n / 2) ? i / dn : 1.0 - i / dn;
+        break;
       case 5:
         w = 0.35875 - 0.48829 * std::cos(x) + 0.14128 * std::cos(2.0 * x) -
             0.01168 * std::cos(3.0 * x);
         break;
-      case 6: w = 0.42 - 0.5 * std::cos(x) + 0.08 * std::cos(2.0 * x); break;
+      case 6:
+        w = 0.42 - 0.5 * std::cos(x) + 0.08 * std::cos(2.0 * x);
+        break;
       case 7:
         // Three-term cosine window; the last term takes the second harmonic
         // (m = 2), the usual form of such windows, so the coefficients sum to
         // about 0 at both ends and 1.0 in the middle.
         w = 0.4896845 - 0.4873326 * std::cos(x) + 0.0229829 * std::cos(2.0 * x);
         break;
-      default: break;
+      default:
+        break;
     }
     table[i] = static_cast<float>(w);
   }
@@ -42,125 +51,289 @@ void ComputeWindowTable(int n, int code, float* table) {
 
 namespace {
 
-// Rotations of one stage or of the split step, produced by the recurrence
-// w := w * (c + j s) from w = (1, 0). The recurrence runs in double and each
-// value is stored as a float; the values are kept for the stage so that the
-// butterflies can run over contiguous positions. The order and arithmetic of
-// the recurrence are those of the group-by-group loop, so the factors are the
-// same ones.
-inline void RotationRun(int count, double c, double s, float* __restrict wr,
-                        float* __restrict wi) {
-  float r = 1.0f, i = 0.0f;
-  for (int m = 0; m < count; ++m) {
-    wr[m] = r;
-    wi[m] = i;
-    const double nr = static_cast<double>(r) * c - static_cast<double>(i) * s;
-    const double ni = static_cast<double>(r) * s + static_cast<double>(i) * c;
-    r = static_cast<float>(nr);
-    i = static_cast<float>(ni);
+// Eight floats processed together (GCC vector extensions: one AVX register,
+// or two SSE registers in the baseline build); loads and stores need only the
+// alignment of a float. Vectors are returned by the inlined helpers and passed
+// by reference, never across a real call, so the ABI of passing them in AVX
+// registers does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+typedef float V8 __attribute__((vector_size(32)));
+typedef float V8u __attribute__((vector_size(32), aligned(4), may_alias));
+typedef int I8 __attribute__((vector_size(32)));
+
+inline V8 Load8(const float* p) { return *reinterpret_cast<const V8u*>(p); }
+inline void Store8(float* p, const V8& v) { *reinterpret_cast<V8u*>(p) = v; }
+
+// Transposes the 8 x 8 block held in v[0..7] (v[t][l] becomes v[l][t]).
+inline void Transpose8(V8* v) {
+  const I8 lo2 = {0, 8, 1, 9, 2, 10, 3, 11}, hi2 = {4, 12, 5, 13, 6, 14, 7, 15};
+  const I8 lo4 = {0, 1, 8, 9, 2, 3, 10, 11}, hi4 = {4, 5, 12, 13, 6, 7, 14, 15};
+  const I8 lo8 = {0, 1, 2, 3, 8, 9, 10, 11}, hi8 = {4, 5, 6, 7, 12, 13, 14, 15};
+  V8 a[8], b[8];
+  for (int k = 0; k < 8; k += 2) {
+    a[k] = __builtin_shuffle(v[k], v[k + 1], lo2);
+    a[k + 1] = __builtin_shuffle(v[k], v[k + 1], hi2);
+  }
+  // a[2m]: lanes 0..3 of rows 2m, 2m+1 interleaved; a[2m+1]: lanes 4..7.
+  for (int k = 0; k < 8; k += 4) {
+    for (int q = 0; q < 2; ++q) {
+      b[k + 2 * q] = __builtin_shuffle(a[k + q], a[k + 2 + q], lo4);
+      b[k + 2 * q + 1] = __builtin_shuffle(a[k + q], a[k + 2 + q], hi4);
+    }
+  }
+  // b[0..3]: lanes 0, 1, 2, 3 of rows 0..3 (two lanes per vector), b[4..7]
+  // the same for rows 4..7.
+  for (int q = 0; q < 4; ++q) {
+    v[2 * q] = __builtin_shuffle(b[q], b[4 + q], lo8);
+    v[2 * q + 1] = __builtin_shuffle(b[q], b[4 + q], hi8);
   }
 }
 
-// One butterfly stage with half-span le >= 4 over the h complex points.
+// Powers of a rotation: w[m] = (c + j s)^m for m = 0..count-1 (count a power
+// of two). Each value comes from an earlier one by one complex
+// multiplication: the first eight step by step, then block by block,
+// w[b + m] = w[m] * r^b, with r^b carried in double by squaring. So no value
+// is more than about log2(m) roundings away from the exact power (a product
+// taken group by group would pile up one rounding per group), and the blocks
+// run eight at a time.
+inline void Powers(int count, double c, double s, float* __restrict wr, float* __restrict wi) {
+  double pr = 1.0, pi = 0.0;
+  const int seed = count < 8 ? count : 8;
+  for (int m = 0; m < seed; ++m) {
+    wr[m] = static_cast<float>(pr);
+    wi[m] = static_cast<float>(pi);
+    const double nr = pr * c - pi * s;
+    pi = pr * s + pi * c;
+    pr = nr;
+  }
+  // (pr, pi) = r^8 here.
+  for (int b = 8; b < count; b *= 2) {
+    const V8 vr = V8{} + static_cast<float>(pr);
+    const V8 vi = V8{} + static_cast<float>(pi);
+    for (int m = 0; m < b; m += 8) {
+      const V8 ar = Load8(wr + m), ai = Load8(wi + m);
+      Store8(wr + b + m, ar * vr - ai * vi);
+      Store8(wi + b + m, ar * vi + ai * vr);
+    }
+    const double nr = pr * pr - pi * pi;
+    pi = 2.0 * pr * pi;
+    pr = nr;
+  }
+}
+
+// One butterfly of eight lanes: t = conj(w) z(ip), z(ip) = z(i) - t,
+// z(i) = z(i) + t.
+#define ZV_BUTTERFLY(ar, ai, br, bi, cr, ci)  \
+  do {                                        \
+    const V8 tr_ = (cr) * (br) + (ci) * (bi); \
+    const V8 ti_ = (cr) * (bi) - (ci) * (br); \
+    (br) = (ar)-tr_;                          \
+    (bi) = (ai)-ti_;                          \
+    (ar) = (ar) + tr_;                        \
+    (ai) = (ai) + ti_;                        \
+  } while (0)
+
+// One butterfly stage with half-span le >= 8 over the h complex points.
 inline void Stage(float* __restrict re, float* __restrict im, int h, int le,
                   const float* __restrict wr, const float* __restrict wi) {
   for (int b = 0; b < h; b += 2 * le) {
-    float* __restrict r0 = re + b;
-    float* __restrict i0 = im + b;
-    float* __restrict r1 = re + b + le;
-    float* __restrict i1 = im + b + le;
-    for (int m = 0; m < le; ++m) {
-      const float tr = wr[m] * r1[m] + wi[m] * i1[m];
-      const float ti = wr[m] * i1[m] - wi[m] * r1[m];
-      const float ar = r0[m], ai = i0[m];
-      r1[m] = ar - tr;
-      i1[m] = ai - ti;
-      r0[m] = ar + tr;
-      i0[m] = ai + ti;
+    float* r0 = re + b;
+    float* i0 = im + b;
+    float* r1 = re + b + le;
+    float* i1 = im + b + le;
+    for (int m = 0; m < le; m += 8) {
+      V8 ar = Load8(r0 + m), ai = Load8(i0 + m), br = Load8(r1 + m), bi = Load8(i1 + m);
+      ZV_BUTTERFLY(ar, ai, br, bi, Load8(wr + m), Load8(wi + m));
+      Store8(r0 + m, ar);
+      Store8(i0 + m, ai);
+      Store8(r1 + m, br);
+      Store8(i1 + m, bi);
     }
   }
 }
 
+// Two consecutive stages, half-spans le >= 8 and 2 le, in one pass: each
+// group of four points goes through both stages in registers, with the same
+// operations as two separate passes. w1 holds the le rotations of the first
+// stage, w2 the 2 le rotations of the second.
+inline void StagePair(float* __restrict re, float* __restrict im, int h, int le,
+                      const float* __restrict w1r, const float* __restrict w1i,
+                      const float* __restrict w2r, const float* __restrict w2i) {
+  for (int b = 0; b < h; b += 4 * le) {
+    float* r0 = re + b;
+    float* i0 = im + b;
+    float* r1 = r0 + le;
+    float* i1 = i0 + le;
+    float* r2 = r1 + le;
+    float* i2 = i1 + le;
+    float* r3 = r2 + le;
+    float* i3 = i2 + le;
+    for (int m = 0; m < le; m += 8) {
+      V8 ar = Load8(r0 + m), ai = Load8(i0 + m), br = Load8(r1 + m), bi = Load8(i1 + m);
+      V8 cr = Load8(r2 + m), ci = Load8(i2 + m), dr = Load8(r3 + m), di = Load8(i3 + m);
+      const V8 ur = Load8(w1r + m), ui = Load8(w1i + m);
+      ZV_BUTTERFLY(ar, ai, br, bi, ur, ui);
+      ZV_BUTTERFLY(cr, ci, dr, di, ur, ui);
+      ZV_BUTTERFLY(ar, ai, cr, ci, Load8(w2r + m), Load8(w2i + m));
+      ZV_BUTTERFLY(br, bi, dr, di, Load8(w2r + le + m), Load8(w2i + le + m));
+      Store8(r0 + m, ar);
+      Store8(i0 + m, ai);
+      Store8(r1 + m, br);
+      Store8(i1 + m, bi);
+      Store8(r2 + m, cr);
+      Store8(i2 + m, ci);
+      Store8(r3 + m, dr);
+      Store8(i3 + m, di);
+    }
+  }
+}
+
+#undef ZV_BUTTERFLY
+
 }  // namespace
 
-void RealTransform(const float* x, float* real, float* imag, int n) {
-  if (n < 8 || n > kMaxTransform || (n & (n - 1)) != 0) return;
+// Built twice, for the baseline x86-64 instruction set and for AVX2; the
+// loader picks the AVX2 build on processors that have it. Both give the same
+// results (no fused multiply-add in either).
+__attribute__((target_clones("avx2", "default"))) void RealTransform(const float* x, float* real,
+                                                                     float* imag, int n) {
+  if (n < 128 || n > kMaxTransform || (n & (n - 1)) != 0) return;
   const int h = n / 2;
   // Work on 0-based views: position p of the complex sequence is element p+1.
   float* __restrict re = real + 1;
   float* __restrict im = imag + 1;
   const float* __restrict xs = x + 1;
 
-  // Pack the real values into h complex points and put them in bit-reversed
-  // order in one pass: the counter walks j through the bit-reversed positions
-  // (with kk = h/k of the classic counter loop), so position p receives the
-  // point that the exchange pass would bring there.
-  {
-    int j = 0;
-    re[0] = xs[0];
-    im[0] = xs[1];
-    for (int p = 1; p < h; ++p) {
-      int kk = h / 2;
-      while (kk > 0 && j >= kk) {
-        j -= kk;
-        kk /= 2;
-      }
-      j += kk;
-      re[p] = xs[2 * j];
-      im[p] = xs[2 * j + 1];
-    }
-  }
-
-  // The half-angle rule gives the stage rotations: stage 1 uses (-1, 0),
-  // stage 2 (0, 1), stage 3 (sqrt 1/2, sqrt 1/2), ... With w = (1, 0) and
-  // (0, 1) the first two stages need no multiplications: t = z(ip) in stage 1
-  // and t = conj(w) z(ip) = (im, -re) for the second group of stage 2. They
-  // run together, four points at a time.
-  for (int b = 0; b + 3 < h; b += 4) {
-    const float r0 = re[b] + re[b + 1], i0 = im[b] + im[b + 1];
-    const float r1 = re[b] - re[b + 1], i1 = im[b] - im[b + 1];
-    const float r2 = re[b + 2] + re[b + 3], i2 = im[b + 2] + im[b + 3];
-    const float r3 = re[b + 2] - re[b + 3], i3 = im[b + 2] - im[b + 3];
-    re[b] = r0 + r2;
-    im[b] = i0 + i2;
-    re[b + 2] = r0 - r2;
-    im[b + 2] = i0 - i2;
-    re[b + 1] = r1 + i3;
-    im[b + 1] = i1 - r3;
-    re[b + 3] = r1 - i3;
-    im[b + 3] = i1 + r3;
-  }
-
-  // Remaining stages. c follows the half-angle rule from the cosine of the
-  // previous stage (stage 2 ended with c = 0).
-  float wr[kMaxTransform / 4];
-  float wi[kMaxTransform / 4];
-  double c = 0.0;
-  for (int le = 4; le < h; le *= 2) {
+  // The half-angle rule gives the stage rotations from the previous stage's
+  // cosine: s' = sqrt((1 - c)/2), c = sqrt((1 + c)/2) (when positive), with
+  // c = 1 before stage 1 and c negated after stage 1: stage 1 rotates by
+  // (-1, 0), stage 2 by (0, 1), stage 3 by (sqrt 1/2, sqrt 1/2), ... c and s'
+  // are kept in double precision, since a float cosine this close to 1 would
+  // lose most of the sine's digits.
+  double c = 1.0;
+  auto nextRotation = [&c](bool first) {
     const double s = std::sqrt((1.0 - c) / 2.0);
     c = (1.0 + c) / 2.0;
     if (c > 0.0) c = std::sqrt(c);
-    RotationRun(le, c, s, wr, wi);
-    Stage(re, im, h, le, wr, wi);
+    if (first) c = -c;
+    return s;
+  };
+  nextRotation(true);   // stage 1: (-1, 0)
+  nextRotation(false);  // stage 2: (0, 1)
+  const double s3 = nextRotation(false);
+  alignas(64) float w1r[kMaxTransform / 4], w1i[kMaxTransform / 4];
+  alignas(64) float w2r[kMaxTransform / 4], w2i[kMaxTransform / 4];
+  Powers(4, c, s3, w1r, w1i);
+
+  // Pack the N real values into h complex points (z(i) = x[2i+1] + j x[2i+2])
+  // in bit-reversed order, and run the first three butterfly stages on the
+  // way. In bit-reversed order the eight points of a group p..p+7 (p a
+  // multiple of 8) are the points i + k h/8, k = 0, 4, 2, 6, 1, 5, 3, 7, of
+  // one i < h/8, with p/8 the bit reversal of i over log2(h/8) bits; eight
+  // consecutive i are handled together, one per lane, so every load is
+  // contiguous. The counter method gives the reversed position: r walks
+  // through the bit-reversed values of i (kk = e/k of the classic counter
+  // loop). Within a group w = (1, 0) makes conj(w) z = z and w = (0, 1)
+  // makes it (im, -re), so stages 1 and 2 need no multiplications.
+  {
+    const int e = h / 8;
+    const V8 u1r = V8{} + w1r[1], u1i = V8{} + w1i[1];
+    const V8 u2r = V8{} + w1r[2], u2i = V8{} + w1i[2];
+    const V8 u3r = V8{} + w1r[3], u3i = V8{} + w1i[3];
+    const I8 evens = {0, 2, 4, 6, 8, 10, 12, 14}, odds = {1, 3, 5, 7, 9, 11, 13, 15};
+    static constexpr int kPart[8] = {0, 4, 2, 6, 1, 5, 3, 7};  // in eighths of h
+    int r = 0;
+    int rows[8];
+    for (int i0 = 0; i0 < e; i0 += 8) {
+      V8 zr[8], zi[8];
+      for (int t = 0; t < 8; ++t) {
+        const float* z = xs + 2 * (i0 + kPart[t] * e);
+        const V8 lo = Load8(z), hi = Load8(z + 8);
+        zr[t] = __builtin_shuffle(lo, hi, evens);
+        zi[t] = __builtin_shuffle(lo, hi, odds);
+      }
+      for (int g = 0; g < 8; g += 4) {
+        const V8 r0 = zr[g] + zr[g + 1], i0v = zi[g] + zi[g + 1];
+        const V8 r1 = zr[g] - zr[g + 1], i1 = zi[g] - zi[g + 1];
+        const V8 r2 = zr[g + 2] + zr[g + 3], i2 = zi[g + 2] + zi[g + 3];
+        const V8 r3 = zr[g + 2] - zr[g + 3], i3 = zi[g + 2] - zi[g + 3];
+        zr[g] = r0 + r2;
+        zi[g] = i0v + i2;
+        zr[g + 2] = r0 - r2;
+        zi[g + 2] = i0v - i2;
+        zr[g + 1] = r1 + i3;
+        zi[g + 1] = i1 - r3;
+        zr[g + 3] = r1 - i3;
+        zi[g + 3] = i1 + r3;
+      }
+      // Stage 3 (half-span 4): w = (1, 0), u1, u2, u3.
+      V8 outR[8], outI[8];
+      outR[0] = zr[0] + zr[4];
+      outI[0] = zi[0] + zi[4];
+      outR[4] = zr[0] - zr[4];
+      outI[4] = zi[0] - zi[4];
+      const V8 ur[3] = {u1r, u2r, u3r}, ui[3] = {u1i, u2i, u3i};
+      for (int m = 1; m < 4; ++m) {
+        const V8 tr = ur[m - 1] * zr[4 + m] + ui[m - 1] * zi[4 + m];
+        const V8 ti = ur[m - 1] * zi[4 + m] - ui[m - 1] * zr[4 + m];
+        outR[m] = zr[m] + tr;
+        outI[m] = zi[m] + ti;
+        outR[4 + m] = zr[m] - tr;
+        outI[4 + m] = zi[m] - ti;
+      }
+      // Lane l holds the group of i0 + l; its eight points go to 8 r.
+      for (int l = 0; l < 8; ++l) {
+        if (i0 + l > 0) {
+          int kk = e / 2;
+          while (kk > 0 && r >= kk) {
+            r -= kk;
+            kk /= 2;
+          }
+          r += kk;
+        }
+        rows[l] = 8 * r;
+      }
+      Transpose8(outR);
+      Transpose8(outI);
+      for (int l = 0; l < 8; ++l) {
+        Store8(re + rows[l], outR[l]);
+        Store8(im + rows[l], outI[l]);
+      }
+    }
+  }
+
+  // The remaining stages, two at a time where possible.
+  int le = 8;
+  for (; le * 2 < h; le *= 4) {
+    const double sa = nextRotation(false);
+    Powers(le, c, sa, w1r, w1i);
+    const double sb = nextRotation(false);
+    Powers(2 * le, c, sb, w2r, w2i);
+    StagePair(re, im, h, le, w1r, w1i, w2r, w2i);
+  }
+  if (le < h) {
+    const double sa = nextRotation(false);
+    Powers(le, c, sa, w1r, w1i);
+    Stage(re, im, h, le, w1r, w1i);
   }
 
   // Split the transform of the packed sequence into the transform of the N
-  // real values, and scale by 1/h (folded into the halving).
+  // real values, and scale by 1/h (folded into the halving): with
+  // w = e^(j n theta), a = Z(n), b = Z(h-n) for n = 1..h/2-1.
   const float theta = static_cast<float>(3.141593 / h);
-  const double sc = std::cos(static_cast<double>(theta));
-  const double ss = std::sin(static_cast<double>(theta));
+  const int q = h / 2;
+  float* wr = w1r;
+  float* wi = w1i;
+  Powers(q, std::cos(static_cast<double>(theta)), std::sin(static_cast<double>(theta)), wr, wi);
   const float half = 0.5f / static_cast<float>(h);
   const float scale = 1.0f / static_cast<float>(h);
-  const int q = h / 2;
-  // w for n = 1..q-1 is the recurrence applied n times; RotationRun stores
-  // the value before each application, so run it q times and skip entry 0.
-  RotationRun(q, sc, ss, wr, wi);
   {
     const float ar = re[0], ai = im[0];
     re[0] = (ar + ai) * half;
     im[0] = (ar - ai) * half;
   }
-  for (int k = 1; k < q; ++k) {
+  auto splitOne = [&](int k) {
     const float wrk = wr[k], wik = wi[k];
     const float ar = re[k], ai = im[k];
     const float br = re[h - k], bi = im[h - k];
@@ -172,14 +345,36 @@ void RealTransform(const float* x, float* real, float* imag, int n) {
     im[k] = (C - D) * half;
     re[h - k] = (A - B) * half;
     im[h - k] = -(C + D) * half;
+  };
+  int k = 1;
+  for (; k < 8 && k < q; ++k) splitOne(k);
+  {
+    const I8 reverse = {7, 6, 5, 4, 3, 2, 1, 0};
+    const V8 vh = V8{} + half;
+    for (; k + 8 <= q; k += 8) {
+      // Elements h-k-7 .. h-k, reversed so that lane l pairs k+l with h-k-l.
+      const V8 wrk = Load8(wr + k), wik = Load8(wi + k);
+      const V8 ar = Load8(re + k), ai = Load8(im + k);
+      const V8 br = __builtin_shuffle(Load8(re + h - k - 7), reverse);
+      const V8 bi = __builtin_shuffle(Load8(im + h - k - 7), reverse);
+      const V8 A = ar + br;
+      const V8 B = (ai + bi) * wrk - (ar - br) * wik;
+      const V8 C = ai - bi;
+      const V8 D = (ai + bi) * wik + (ar - br) * wrk;
+      Store8(re + k, (A + B) * vh);
+      Store8(im + k, (C - D) * vh);
+      Store8(re + h - k - 7, __builtin_shuffle((A - B) * vh, reverse));
+      Store8(im + h - k - 7, __builtin_shuffle(-(C + D) * vh, reverse));
+    }
   }
+  for (; k < q; ++k) splitOne(k);
   re[q] = re[q] * scale;
   im[q] = -im[q] * scale;
 }
 
 void WindowAndTransform(const int32_t* samples, float* spectrum, int n, const float* window,
                         float gain, float* re, float* im) {
-  if (n < 8 || n > kMaxTransform || (n & (n - 1)) != 0) return;
+  if (n < 128 || n > kMaxTransform || (n & (n - 1)) != 0) return;
   {
     float* __restrict sp = spectrum;
     const float* __restrict w = window;
@@ -222,8 +417,7 @@ void ConvertSamples(int bytesPerSample, int bufferChoice, int n, int channelSele
 }
 
 int ResampleToColumns(const float* y, int available, float& limit, float columns, float* dest,
-                      int destCount, float span, float* secondDerivs, float* sweep,
-                      int workLen) {
+                      int destCount, float span, float* secondDerivs, float* sweep, int workLen) {
   const float lim = std::min(limit, 1.0e9f);
   limit = 0.0f;  // the caller's limit is consumed: one pass per call
   if (!(lim >= 0.0f) || available < 1 || destCount < 1 || workLen < 2 || !(columns > 0.0f))

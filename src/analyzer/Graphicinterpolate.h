@@ -14,10 +14,13 @@ void ComputeWindowTable(int n, int code, float* table);
 
 // Forward transform of x[1..n]; re[1..n/2], im[1..n/2] receive the result
 // (element 1 holds X(0)/n and X(n/2)/n, element k the bin k-1 times 2/n).
+// n must be a power of two from 128 to 8192; any other n leaves re and im
+// untouched. The work arrays need kArrayLen elements; x is not changed.
 void RealTransform(const float* x, float* re, float* im, int n);
 
 // spectrum[j] = gain * window[j] * samples[j] for j = 1..n, then the power
-// of bin k in spectrum[k] for k = 1..n/2.
+// of bin k in spectrum[k] for k = 1..n/2. Sizes as for RealTransform; any
+// other n changes nothing.
 void WindowAndTransform(const int32_t* samples, float* spectrum, int n, const float* window,
                         float gain, float* re, float* im);
 

@@ -14,10 +14,14 @@ namespace {
 // factor f, with the program's constants for the four transform sizes.
 double LogAxisStep(int sizeFactor) {
   switch (sizeFactor) {
-    case 1: return 0.005291542892;
-    case 2: return 0.0029397460515;
-    case 4: return 0.0016168603282;
-    case 8: return 0.00088192381521;
+    case 1:
+      return 0.005291542892;
+    case 2:
+      return 0.0029397460515;
+    case 4:
+      return 0.0016168603282;
+    case 8:
+      return 0.00088192381521;
     default: {
       const double half = 512.0 * std::max(1, sizeFactor);
       return std::log10(half) / half;
@@ -57,7 +61,8 @@ void ConvertLevels(float* __restrict v, int count, int axisMode, float lnFactor,
       if (linearFactor != 1.0f)
         for (int k = 1; k <= count; ++k) v[k] = v[k] * linearFactor;
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -114,10 +119,17 @@ float TZorvaneForm::FindPeakFrequency(const float* spectrum, int n, int sizeFact
   float rate = static_cast<float>(sampleRate);
   if (S.NormalPcMode == 2) {
     switch (sampleRate) {
-      case 8000: rate = 8100.2f; break;
-      case 11025: rate = 11100.0f; break;
-      case 22050: rate = 22200.0f; break;
-      default: break;  // 44100 and 48000 are exact
+      case 8000:
+        rate = 8100.2f;
+        break;
+      case 11025:
+        rate = 11100.0f;
+        break;
+      case 22050:
+        rate = 22200.0f;
+        break;
+      default:
+        break;  // 44100 and 48000 are exact
     }
   }
   int lo, hi;
@@ -132,9 +144,12 @@ float TZorvaneForm::FindPeakFrequency(const float* spectrum, int n, int sizeFact
   }
   // Element 0 reads as 0 (the peak's left neighbour at zero frequency).
   if (spectrum == S.Spectrum) S.Spectrum[0] = 0.0f;
-  auto P = [spectrum](int k) { return k <= 0 ? 0.0f : spectrum[k]; };
-  // The scan stays below element n so that the right neighbour exists.
-  const int first = std::max(lo + 1, 1), last = std::min(hi + 1, n - 1);
+  // Only elements 1..n/2 hold powers: above them the array still holds the
+  // block's weighted samples, which are no levels. The scan and the right
+  // neighbour of the refinement stop there (a window reaching the top bin
+  // would otherwise reach element n/2 + 1).
+  auto P = [spectrum, n](int k) { return k <= 0 || k > n / 2 ? 0.0f : spectrum[k]; };
+  const int first = std::max(lo + 1, 1), last = std::min(hi + 1, n / 2);
   float peak = 0.0f;
   int p = 0;
   for (int k = first; k <= last; ++k) {

@@ -1,9 +1,10 @@
 // Frames drawn into DisplayBitmap and WaterfallBitmap.
+#include "analyzer/rendering.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "analyzer/rendering.h"
 #include "support/test_support.h"
 
 namespace zorvane {
@@ -48,6 +49,15 @@ TEST_F(Rendering, ZeroDataDrawsAFlatLineOnTheBaseline) {
   EXPECT_EQ(b.Pixel(100, 0), c::Teal);
   EXPECT_EQ(b.Pixel(256, 100), c::Red) << "centre line";
   EXPECT_EQ(b.Pixel(100, 201), c::Black);
+
+  // In the bar graph every stroke has zero height: nothing rises off the
+  // baseline (each stroke is at most its start pixel on row 199).
+  S.GraphType = 2;
+  S.GridOn = 0;
+  Frame();
+  for (int x = 0; x <= 512; ++x)
+    for (int y : RowsIn(b, x, c::Yellow)) ASSERT_EQ(y, 199) << "column " << x;
+  EXPECT_LE(Count(b, c::Yellow), 510);
 }
 
 TEST_F(Rendering, LineAndBarGraphsFollowTheDataWithTheVerticalScale) {
@@ -80,10 +90,10 @@ TEST_F(Rendering, WaterfallColoursAndOneRowScroll) {
   f.ClearWaterfallBitmap();
   f.WaterfallBitmap.SetPixel(40, 202, c::Aqua);  // the bottom row is never rewritten
   SetData(0.0f);
-  S.DisplayValues[10] = 88.5f;   // level 265: black, not white
-  S.DisplayValues[11] = 93.5f;   // level 280: white
-  S.DisplayValues[12] = 40.0f;   // level 120: teal
-  S.DisplayValues[13] = 3.0f;    // level 9: black
+  S.DisplayValues[10] = 88.5f;  // level 265: black, not white
+  S.DisplayValues[11] = 93.5f;  // level 280: white
+  S.DisplayValues[12] = 40.0f;  // level 120: teal
+  S.DisplayValues[13] = 3.0f;   // level 9: black
   Frame();
   EXPECT_FLOAT_EQ(S.WaterfallScale, 3.0f);
   const Bitmap& w = f.WaterfallBitmap;
@@ -108,7 +118,10 @@ TEST_F(Rendering, WaterfallColoursAndOneRowScroll) {
     S.WaterfallColorMap = map;
     S.DisplayValues[11] = 2.0f;  // level 6
     Frame();
-    const Color expected = map == 5 ? 0x060606 : map == 7 ? 0x000600 : map == 8 ? 0x060000 : 0x060600;
+    const Color expected = map == 5   ? 0x060606
+                           : map == 7 ? 0x000600
+                           : map == 8 ? 0x060000
+                                      : 0x060600;
     EXPECT_EQ(w.Pixel(11, 0), expected) << "map " << map;
   }
   // After 201 more frames the first frame has left the visible rows but row
@@ -119,11 +132,14 @@ TEST_F(Rendering, WaterfallColoursAndOneRowScroll) {
 }
 
 TEST_F(Rendering, PseudoColourBands) {
-  const struct { int level; Color colour; } bands[] = {
-      {-5, c::Black}, {9, c::Black},    {10, c::Maroon}, {29, c::Purple}, {30, c::Navy},
-      {45, c::Blue},  {59, c::Olive},   {60, c::Green},  {99, c::Gray},   {100, c::Silver},
-      {159, c::Teal}, {160, c::Lime},   {199, c::Red},   {200, c::Fuchsia}, {259, c::Yellow},
-      {260, c::Black}, {279, c::Black}, {280, c::White}, {100000, c::White}};
+  const struct {
+    int level;
+    Color colour;
+  } bands[] = {{-5, c::Black},  {9, c::Black},     {10, c::Maroon},   {29, c::Purple},
+               {30, c::Navy},   {45, c::Blue},     {59, c::Olive},    {60, c::Green},
+               {99, c::Gray},   {100, c::Silver},  {159, c::Teal},    {160, c::Lime},
+               {199, c::Red},   {200, c::Fuchsia}, {259, c::Yellow},  {260, c::Black},
+               {279, c::Black}, {280, c::White},   {100000, c::White}};
   for (const auto& b : bands) EXPECT_EQ(PseudoColorOf(b.level), b.colour) << b.level;
 }
 

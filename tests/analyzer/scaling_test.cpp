@@ -126,6 +126,8 @@ TEST_F(Scaling, PeakFrequencyEdgeCases) {
   S.NormalPcMode = 2;
   EXPECT_NEAR(f.FindPeakFrequency(S.Spectrum, n, 1, 8000), 100.0f * 8100.2f / n, 1e-3);
   EXPECT_NEAR(f.FindPeakFrequency(S.Spectrum, n, 1, 11025), 100.0f * 11100.0f / n, 1e-3);
+  EXPECT_NEAR(f.FindPeakFrequency(S.Spectrum, n, 1, 22050), 100.0f * 22200.0f / n, 1e-3);
+  EXPECT_NEAR(f.FindPeakFrequency(S.Spectrum, n, 1, 44100), 100.0f * 44100.0f / n, 1e-3);
   EXPECT_NEAR(f.FindPeakFrequency(S.Spectrum, n, 1, 48000), 100.0f * 48000.0f / n, 1e-3);
   S.NormalPcMode = 1;
 
@@ -138,13 +140,25 @@ TEST_F(Scaling, PeakFrequencyEdgeCases) {
 TEST_F(Scaling, PeakSearchStaysInTheDisplayedWindow) {
   UseSize(2048);
   FillSpectrum(0.0f);
-  S.Spectrum[50] = 100.0f;   // left of the window
-  S.Spectrum[601] = 10.0f;   // inside
+  S.Spectrum[50] = 100.0f;  // left of the window
+  S.Spectrum[601] = 10.0f;  // inside
   f.LoFreqScrollBar->SetPosition(100);
   f.HiFreqScrollBar->SetPosition(400);  // bins 200..800 at size factor 2
   EXPECT_FLOAT_EQ(f.FindPeakFrequency(S.Spectrum, 2048, 2, 44100), 600.0f * 44100.0f / 2048);
   S.Spectrum[802] = 20.0f;  // just past the right end
   EXPECT_FLOAT_EQ(f.FindPeakFrequency(S.Spectrum, 2048, 2, 44100), 600.0f * 44100.0f / 2048);
+
+  // A window up to the top bin stops at element n/2: above it the array holds
+  // the block's weighted samples, not powers, neither as a peak nor as the
+  // top bin's neighbour.
+  f.HiFreqScrollBar->SetPosition(512);
+  FillSpectrum(0.0f);
+  S.Spectrum[601] = 10.0f;
+  S.Spectrum[1025] = 5000.0f;
+  S.Spectrum[1026] = 9000.0f;
+  EXPECT_FLOAT_EQ(f.FindPeakFrequency(S.Spectrum, 2048, 2, 44100), 600.0f * 44100.0f / 2048);
+  S.Spectrum[1024] = 30.0f;  // the top bin, with a weighted sample above it
+  EXPECT_FLOAT_EQ(f.FindPeakFrequency(S.Spectrum, 2048, 2, 44100), 1023.0f * 44100.0f / 2048);
 }
 
 TEST_F(Scaling, LogAxisEndsAreOneBinAndHalfTheRate) {
@@ -208,7 +222,8 @@ TEST_F(Scaling, TimeTraceStartsOneHundredSamplesIn) {
   S.VerticalAxisMode = 0;
   for (int k = 1; k < kArrayLen; ++k) S.Spectrum[k] = static_cast<float>(k);
   f.ScaleTimeTrace();  // window 1..512 at size 1024: one sample per point
-  for (int i = 0; i < 800; ++i) ASSERT_NEAR(S.DisplayValues[i], 101.0f + i * 511.0f / 512.0f, 1e-2) << i;
+  for (int i = 0; i < 800; ++i)
+    ASSERT_NEAR(S.DisplayValues[i], 101.0f + i * 511.0f / 512.0f, 1e-2) << i;
 }
 
 TEST_F(Scaling, LogarithmicAxisPicksBins) {

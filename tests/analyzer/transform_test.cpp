@@ -76,6 +76,119 @@ TEST(RealTransform, MatchesFftwOnPureTonesAtEverySize) {
   }
 }
 
+// The transform written out group by group on 1-based arrays, one value at a
+// time: packing, exchange pass with the counter, stages with the half-angle
+// rotations and the recurrence w = w (c + j s) per group, split, scaling.
+// Every value is computed in double and stored as a float; only the rotation
+// cosines and sines are kept in double.
+void GroupByGroup(const std::vector<float>& x, std::vector<float>& re, std::vector<float>& im,
+                  int n) {
+  const int h = n / 2;
+  for (int i = 1; i <= h; ++i) {
+    re[i] = x[2 * i - 1];
+    im[i] = x[2 * i];
+  }
+  for (int p = 1, j = 0; p <= h - 1; ++p) {
+    int k = 2;
+    while (j >= h / k) {
+      j -= h / k;
+      k *= 2;
+    }
+    j += h / k;
+    if (p < j) {
+      std::swap(re[p + 1], re[j + 1]);
+      std::swap(im[p + 1], im[j + 1]);
+    }
+  }
+  auto f = [](double v) { return static_cast<float>(v); };
+  double c = 1.0;
+  for (int le = 1; le < h; le *= 2) {
+    const double s = std::sqrt((1.0 - c) / 2.0);
+    c = (1.0 + c) / 2.0;
+    if (c > 0.0) c = std::sqrt(c);
+    if (le == 1) c = -c;
+    float wr = 1.0f, wi = 0.0f;
+    for (int m = 1; m <= le; ++m) {
+      for (int i = m; i <= h; i += 2 * le) {
+        const int ip = i + le;
+        const float tr = f(double(wr) * re[ip] + double(wi) * im[ip]);
+        const float ti = f(double(wr) * im[ip] - double(wi) * re[ip]);
+        re[ip] = f(double(re[i]) - tr);
+        im[ip] = f(double(im[i]) - ti);
+        re[i] = f(double(re[i]) + tr);
+        im[i] = f(double(im[i]) + ti);
+      }
+      const float nr = f(wr * c - wi * s);
+      wi = f(wr * s + wi * c);
+      wr = nr;
+    }
+  }
+  const double theta = static_cast<float>(3.141593 / h);
+  const double c2 = std::cos(theta), s2 = std::sin(theta);
+  const float a0 = re[1], b0 = im[1];
+  re[1] = f((double(a0) + b0) / 2.0);
+  im[1] = f((double(a0) - b0) / 2.0);
+  float wr = 1.0f, wi = 0.0f;
+  for (int k = 1; k <= h / 2 - 1; ++k) {
+    const float nr = f(wr * c2 - wi * s2);
+    wi = f(wr * s2 + wi * c2);
+    wr = nr;
+    const double ar = re[k + 1], ai = im[k + 1], br = re[h - k + 1], bi = im[h - k + 1];
+    const float A = f(ar + br), C = f(ai - bi);
+    const float B = f((ai + bi) * wr - (ar - br) * wi);
+    const float D = f((ai + bi) * wi + (ar - br) * wr);
+    re[k + 1] = f((double(A) + B) / 2.0);
+    im[k + 1] = f((double(C) - D) / 2.0);
+    re[h - k + 1] = f((double(A) - B) / 2.0);
+    im[h - k + 1] = f(-(double(C) + D) / 2.0);
+  }
+  im[h / 2 + 1] = -im[h / 2 + 1];
+  for (int i = 1; i <= h; ++i) {
+    re[i] /= static_cast<float>(h);
+    im[i] /= static_cast<float>(h);
+  }
+}
+
+// The fast transform may order its arithmetic differently, but it must stay
+// within single-precision rounding of the group-by-group loop: both lie about
+// 1e-6 of the largest magnitude from the exact transform at 8192 points.
+TEST(RealTransform, StaysWithinRoundingOfTheGroupByGroupLoop) {
+  std::mt19937 rng(99);
+  std::uniform_int_distribution<int> sample(-32768, 32767);
+  for (int n : {128, 256, 512, 1024, 2048, 4096, 8192}) {
+    for (int trial = 0; trial < 3; ++trial) {
+      std::vector<float> x(kArrayLen, 0.0f);
+      for (int i = 1; i <= n; ++i)
+        x[i] = trial == 2 ? static_cast<float>(9000.0 * std::sin(0.37 * i) + sample(rng) / 64)
+                          : static_cast<float>(sample(rng));
+      std::vector<float> re(kArrayLen), im(kArrayLen), lre(kArrayLen), lim(kArrayLen);
+      RealTransform(x.data(), re.data(), im.data(), n);
+      GroupByGroup(x, lre, lim, n);
+      double largest = 0.0, worst = 0.0;
+      for (int k = 1; k <= n / 2; ++k) {
+        largest = std::max(largest, std::hypot(double(lre[k]), double(lim[k])));
+        worst =
+            std::max({worst, std::abs(double(re[k]) - lre[k]), std::abs(double(im[k]) - lim[k])});
+      }
+      ASSERT_LT(worst / largest, 2.5e-6) << "n = " << n << ", block " << trial;
+    }
+  }
+}
+
+TEST(RealTransform, SizesItCannotHoldChangeNothing) {
+  std::vector<float> x(kArrayLen, 1.0f), re(kArrayLen, -3.0f), im(kArrayLen, -3.0f);
+  std::vector<float> spectrum(kArrayLen, -3.0f), table(kArrayLen, 1.0f);
+  std::vector<int32_t> samples(kSampleBlockLen, 100);
+  for (int n : {0, -1024, 64, 96, 1000, 3072, 16384, 65536}) {
+    RealTransform(x.data(), re.data(), im.data(), n);
+    WindowAndTransform(samples.data(), spectrum.data(), n, table.data(), 1.0f, re.data(),
+                       im.data());
+    for (const auto* v : {&re, &im, &spectrum})
+      ASSERT_TRUE(std::all_of(v->begin(), v->end(), [](float e) { return e == -3.0f; }))
+          << "n = " << n;
+  }
+}
+
 TEST(RealTransform, BinCentredSineHasUnitPowerInItsBinOnly) {
   for (int n : kSizes) {
     std::vector<float> x(kArrayLen, 0.0f), re(kArrayLen), im(kArrayLen);
@@ -110,7 +223,8 @@ TEST(WindowAndTransform, ScaledSineGivesItsAmplitudeSquaredAndKeepsTheUpperHalf)
     std::vector<int32_t> samples(kSampleBlockLen, 0);
     const double amplitude = 30000.0;
     for (int i = 1; i <= n; ++i)
-      samples[i] = static_cast<int32_t>(std::lround(amplitude * std::sin(2.0 * kPi * 5.0 * (i - 1) / n)));
+      samples[i] =
+          static_cast<int32_t>(std::lround(amplitude * std::sin(2.0 * kPi * 5.0 * (i - 1) / n)));
     const float gain = static_cast<float>(1.0 / amplitude);
     WindowAndTransform(samples.data(), spectrum.data(), n, table.data(), gain, re.data(),
                        im.data());
@@ -156,8 +270,10 @@ TEST(WindowTable, TriangleAndCosineWindowsHaveTheirPeaksAndEnds) {
     EXPECT_FLOAT_EQ(t[1], 1.0f / n);
     EXPECT_FLOAT_EQ(t[n], 0.0f);
     // Every cosine window reaches 1.0 in the middle; the ends show the family.
-    const struct { int code; float end; } windows[] = {
-        {1, 0.0f}, {2, 0.08f}, {3, 0.0f}, {5, 0.00006f}, {6, 0.0f}, {7, 0.0253348f}};
+    const struct {
+      int code;
+      float end;
+    } windows[] = {{1, 0.0f}, {2, 0.08f}, {3, 0.0f}, {5, 0.00006f}, {6, 0.0f}, {7, 0.0253348f}};
     for (const auto& w : windows) {
       ComputeWindowTable(n, w.code, t.data());
       EXPECT_NEAR(t[n / 2], 1.0f, 2e-5) << "code " << w.code << ", n = " << n;
@@ -252,7 +368,8 @@ TEST(ConvertSamples, OtherCombinationsWriteNothingAndLargeCountsStayInTheBuffer)
   // Counts far beyond the buffer read up to its last byte and no further (a
   // read past it would fault on the guard page).
   for (int bytes : {1, 2})
-    for (int channel : {1, 2, 3}) ConvertSamples(bytes, 2, 65536, channel, dest.data(), a.data(), b.data());
+    for (int channel : {1, 2, 3})
+      ConvertSamples(bytes, 2, 65536, channel, dest.data(), a.data(), b.data());
   ConvertSamples(2, 2, 65536, 1, dest.data(), a.data(), b.data());
   EXPECT_EQ(dest[32734], 0x1111);  // the last mono sample inside the buffer
   ConvertSamples(1, 1, 65536, 1, dest.data(), a.data(), b.data());
