@@ -42,6 +42,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   WireAcquisition();
   WireAnalyzerView();
   WireFrequencyControls();
+  WireDisplaySettings();
 
   // 2. Heap buffers, zeroed so nothing stale ever reaches a display.
   captureA_ = std::make_unique<uint8_t[]>(kCaptureBufferBytes);

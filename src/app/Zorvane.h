@@ -281,6 +281,7 @@ class TZorvaneForm {
   void WireAcquisition();
   void WireAnalyzerView();
   void WireFrequencyControls();
+  void WireDisplaySettings();
 
   std::vector<std::unique_ptr<Control>> controls_;
   std::map<std::string, Control*> byName_;

@@ -260,6 +260,21 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     else platform_.QueueDialogAnswer(rest);
   } else if (cmd == "bitmap") {
     if (rest.empty() || !SaveImageFile(form_.DisplayBitmap, rest)) Error(number, "cannot write " + rest);
+  } else if (cmd == "pixel") {
+    std::istringstream is(rest);
+    long long x = 0, y = 0;
+    std::string extra;
+    const Bitmap& plot = form_.DisplayBitmap;
+    if (!(is >> x >> y) || (is >> extra)) {
+      Error(number, "pixel X Y");
+      return;
+    }
+    if (x < 0 || y < 0 || x >= plot.Width() || y >= plot.Height()) {
+      Error(number, "pixel outside the plot: " + rest);
+      return;
+    }
+    out_("pixel " + std::to_string(x) + " " + std::to_string(y) + " = " +
+         Hex(plot.Pixel(static_cast<int>(x), static_cast<int>(y))));
   } else if (cmd == "quit") {
     form_.QuitBtnClick();
   } else {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
@@ -41,6 +42,20 @@ void SetColors(QWidget* w, const Control& c, bool background) {
     w->setAutoFillBackground(true);
   }
   w->setPalette(pal);
+}
+
+// The window's font is wider than the one the layout was drawn for, so a
+// caption that does not fit where its label stands (a scale label with its
+// leading blanks, at the panel's edge) gets a smaller font rather than being
+// cut off.
+void FitText(QLabel* label, const QString& text) {
+  int room = label->width();
+  if (const QWidget* parent = label->parentWidget())
+    room = std::min(room, parent->contentsRect().right() + 1 - label->x());
+  QFont f = label->font();
+  while (f.pixelSize() > 6 && QFontMetrics(f).horizontalAdvance(text) > room)
+    f.setPixelSize(f.pixelSize() - 1);
+  label->setFont(f);
 }
 
 }  // namespace
@@ -101,8 +116,10 @@ QWidget* QtMainWindow::Build(Control* c, QWidget* parent) {
       auto sync = [label](Control& m) {
         ApplyCommon(label, m);
         SetColors(label, m, true);
-        label->setText(QString::fromStdString(m.Caption()));
+        const QString text = QString::fromStdString(m.Caption());
+        label->setText(text);
         label->setAlignment((m.AlignRight() ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        FitText(label, text);
       };
       sync(*c);
       c->Listen(sync);

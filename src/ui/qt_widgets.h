@@ -15,6 +15,7 @@ class PlotWidget : public QWidget {
   Q_OBJECT
  public:
   PlotWidget(TZorvaneForm& form, Control& model, QWidget* parent);
+  ~PlotWidget() override;
   void Sync();
 
  protected:
@@ -27,6 +28,7 @@ class PlotWidget : public QWidget {
   TZorvaneForm& form_;
   Control& model_;
   int cursor_ = -1;
+  Color cursorBack_ = 0;
 };
 
 // A one-line text entry whose key presses go through the model's key filter
@@ -46,8 +48,14 @@ class EntryWidget : public QLineEdit {
   Control& model_;
 };
 
-// The "open cross" cursor: a 32 x 32 cross of screen-inverting pixels with an
-// empty centre and its hot spot at (15, 15).
-QCursor OpenCrossCursor();
+// The "open cross" cursor: a 32 x 32 cross with an empty centre and its hot
+// spot at (15, 15): column 15 in rows 5..11 and 19..26, row 15 in columns
+// 4..11 and 19..26. Where the platform inverts the screen under a cursor
+// (Windows) those pixels invert it; elsewhere cursors cannot invert, and the
+// same pixels are drawn in the inverse of the plot's background, which is
+// what inverting would show over an empty plot.
+QCursor OpenCrossCursor(Color background);
+// True when the cross's pixels are drawn opaque in OpenCrossCursor().
+bool OpenCrossIsOpaque();
 
 }  // namespace zorvane
