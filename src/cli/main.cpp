@@ -67,6 +67,11 @@ int RunScript(const std::string& audio, const std::string& file) {
       form, platform, [](const std::string& line) { std::cout << line << std::endl; },
       [](const std::string& line) { std::cerr << line << std::endl; });
   const int errors = runner.Run(*input);
+  // How often the sound card's input lost frames since it was last opened:
+  // frames that arrived while no capture buffer was queued, or that the
+  // device itself dropped. On standard error, so that the script's own
+  // output keeps its format.
+  if (system) std::cerr << "zorvane-cli: input overruns: " << in->Overruns() << "\n";
   return errors == 0 ? 0 : 1;
 }
 

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# End-to-end: the analyzer runs for 30 seconds in real time on the PulseAudio
+# null sink's monitor (scripts/start-pulse.sh) at 44,100 Hz with 1024-point
+# transforms, mono, while the same zorvane-cli process plays a tone into the
+# sink. The PortAudio input counts the frames that arrived while no capture
+# buffer was queued; zorvane-cli prints that count on standard error at the
+# end. The run passes when no buffer was lost and the analyzer still follows
+# the tone at the end (changed from 1000 to 3000 Hz two seconds before).
+# Exits 77 (skipped) when no server with the zloop sink is reachable.
+set -uo pipefail
+
+cli=${1:?usage: pulse_analyzer_overruns.sh ZORVANE_CLI}
+
+skip() { echo "skipped: $*"; exit 77; }
+for tool in pactl parec; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+pactl info >/dev/null 2>&1 || skip "no PulseAudio server (scripts/start-pulse.sh starts one)"
+pactl list short sinks | awk '{print $2}' | grep -qx zloop || skip "the PulseAudio server has no zloop sink"
+
+export PULSE_SINK=zloop PULSE_SOURCE=zloop.monitor
+pactl set-sink-volume zloop 100%
+pactl set-sink-mute zloop 0
+
+work=$(mktemp -d)
+keeper=""
+cleanup() {
+  [ -n "$keeper" ] && kill "$keeper" 2>/dev/null && wait "$keeper" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The sink renders in short blocks only while a client asks for a short
+# latency (see pulse_analyzer.sh); this recorder does.
+parec -d zloop.monitor --format=u8 --rate=8000 --channels=1 --raw --latency-msec=10 \
+  > "$work/keeper.raw" &
+keeper=$!
+for _ in $(seq 500); do
+  [ -s "$work/keeper.raw" ] && break
+  sleep 0.01
+done
+[ -s "$work/keeper.raw" ] || { echo "FAIL parec recorded nothing from zloop.monitor"; exit 1; }
+
+cat > "$work/run.zvs" << 'EOF'
+click N441001
+click N10241
+click Mic1
+key FrequencyDisplay \b\b\b\b\b\b\b\b1000\r
+click OutputBtn
+click StartBtn
+wait 28000
+key FrequencyDisplay \b\b\b\b\b\b\b\b3000\r
+wait 2000
+state SampleRate
+state TransformSize
+state CaptureChannels
+get PeakFreq.Caption
+click StartBtn
+click OutputBtn
+quit
+EOF
+
+out=$("$cli" script --audio=system "$work/run.zvs" 2> "$work/err")
+rc=$?
+echo "$out"
+cat "$work/err"
+failures=0
+if [ $rc -ne 0 ] || echo "$out" | grep -q '^message'; then
+  echo "FAIL zorvane-cli ended with $rc or showed a message"
+  failures=$((failures + 1))
+fi
+for field in "SampleRate = 44100" "TransformSize = 1024" "CaptureChannels = 1"; do
+  echo "$out" | grep -qx "$field" || { echo "FAIL expected $field"; failures=$((failures + 1)); }
+done
+# Within one bin of the tone: 44100 / 1024 Hz.
+peak=$(echo "$out" | sed -n 's/^PeakFreq.Caption = //p')
+if ! awk -v p="$peak" 'BEGIN { d = p - 3000; if (d < 0) d = -d; exit !(p != "" && d <= 44100 / 1024) }'; then
+  echo "FAIL the analyzer's peak at the end is '$peak', not the 3000 Hz tone"
+  failures=$((failures + 1))
+fi
+overruns=$(sed -n 's/^zorvane-cli: input overruns: //p' "$work/err")
+if [ -z "$overruns" ]; then
+  echo "FAIL zorvane-cli printed no overrun count"
+  failures=$((failures + 1))
+elif [ "$overruns" != 0 ]; then
+  echo "FAIL $overruns overrun(s): capture buffers were lost"
+  failures=$((failures + 1))
+fi
+
+if [ $failures -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "30 s of analysis at 44100 Hz, 1024 points: no capture buffer lost"
