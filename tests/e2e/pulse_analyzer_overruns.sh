@@ -11,16 +11,9 @@ set -uo pipefail
 
 cli=${1:?usage: pulse_analyzer_overruns.sh ZORVANE_CLI}
 
-skip() { echo "skipped: $*"; exit 77; }
-for tool in pactl parec; do
-  command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
-pactl info >/dev/null 2>&1 || skip "no PulseAudio server (scripts/start-pulse.sh starts one)"
-pactl list short sinks | awk '{print $2}' | grep -qx zloop || skip "the PulseAudio server has no zloop sink"
-
-export PULSE_SINK=zloop PULSE_SOURCE=zloop.monitor
-pactl set-sink-volume zloop 100%
-pactl set-sink-mute zloop 0
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/common.sh"
+require_zloop parec
 
 work=$(mktemp -d)
 keeper=""
@@ -30,16 +23,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The sink renders in short blocks only while a client asks for a short
-# latency (see pulse_analyzer.sh); this recorder does.
-parec -d zloop.monitor --format=u8 --rate=8000 --channels=1 --raw --latency-msec=10 \
-  > "$work/keeper.raw" &
-keeper=$!
-for _ in $(seq 500); do
-  [ -s "$work/keeper.raw" ] && break
-  sleep 0.01
-done
-[ -s "$work/keeper.raw" ] || { echo "FAIL parec recorded nothing from zloop.monitor"; exit 1; }
+hold_short_latency "$work/keeper.raw" || exit 1
 
 cat > "$work/run.zvs" << 'EOF'
 click N441001

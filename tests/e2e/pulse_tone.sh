@@ -13,18 +13,8 @@ set -uo pipefail
 
 cli=${1:?usage: pulse_tone.sh ZORVANE_CLI}
 here=$(cd "$(dirname "$0")" && pwd)
-
-skip() { echo "skipped: $*"; exit 77; }
-for tool in pactl parec python3; do
-  command -v "$tool" >/dev/null || skip "$tool is not installed"
-done
-pactl info >/dev/null 2>&1 || skip "no PulseAudio server (scripts/start-pulse.sh starts one)"
-pactl list short sinks | awk '{print $2}' | grep -qx zloop || skip "the PulseAudio server has no zloop sink"
-
-# The program's streams go to the test sink whatever the server's defaults.
-export PULSE_SINK=zloop PULSE_SOURCE=zloop.monitor
-pactl set-sink-volume zloop 100%
-pactl set-sink-mute zloop 0
+. "$here/common.sh"
+require_zloop parec python3
 
 work=$(mktemp -d)
 recorder=""

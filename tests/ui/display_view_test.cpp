@@ -16,25 +16,15 @@
 #include "ui/qt_main_window.h"
 #include "ui/qt_platform.h"
 #include "ui/qt_widgets.h"
+#include "ui/window_fixture.h"
 
 using namespace zorvane;
 using namespace zorvane::testing;
 
 namespace {
 
-struct DisplayView : ::testing::Test {
-  TempDir dir;
-  QtPlatform platform;
-  LoopbackCable cable{platform};
-  TZorvaneForm form{platform, cable.Out(), cable.In(), dir.Path()};
-  QtMainWindow window{form};
-  DisplayView() {
-    for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
-      platform.BindTimer(t);
-    platform.SetOwner(&window);
-    window.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-  }
+struct DisplayView : InstrumentWindow {
+  DisplayView() { EXPECT_TRUE(QTest::qWaitForWindowExposed(&window)); }
   void Menu(const char* item) { window.ActionFor(item)->trigger(); }
   QWidget* Plot() { return window.WidgetFor("SpectrumBox"); }
 };

@@ -20,6 +20,7 @@
 #include "support/test_support.h"
 #include "ui/qt_main_window.h"
 #include "ui/qt_platform.h"
+#include "ui/window_fixture.h"
 
 using namespace zorvane;
 using namespace zorvane::testing;
@@ -30,26 +31,11 @@ const QColor kYellow(255, 255, 0);  // the value shown is in force
 const QColor kRed(255, 0, 0);       // the value shown is pending
 const QColor kNavy(0, 0, 128);
 
-struct FrequencyEntry : ::testing::Test {
-  TempDir dir;
-  QtPlatform platform;
-  LoopbackCable cable{platform};
-  TZorvaneForm form{platform, cable.Out(), cable.In(), dir.Path()};
-  QtMainWindow window{form};
+struct FrequencyEntry : InstrumentWindow {
   QLineEdit* entry = nullptr;
 
-  FrequencyEntry() {
-    for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
-      platform.BindTimer(t);
-    platform.SetOwner(&window);
-    window.show();
-    entry = qobject_cast<QLineEdit*>(window.WidgetFor("FrequencyDisplay"));
-  }
+  FrequencyEntry() { entry = qobject_cast<QLineEdit*>(window.WidgetFor("FrequencyDisplay")); }
 
-  template <class W>
-  W* Widget(const char* name) {
-    return qobject_cast<W*>(window.WidgetFor(name));
-  }
   QColor TextColor() const { return entry->palette().color(QPalette::Text); }
   std::string Shown() const { return entry->text().toStdString(); }
   std::string Label(const char* name) { return Widget<QLabel>(name)->text().toStdString(); }

@@ -11,29 +11,14 @@
 #include "support/test_support.h"
 #include "ui/qt_main_window.h"
 #include "ui/qt_platform.h"
+#include "ui/window_fixture.h"
 
 using namespace zorvane;
 using namespace zorvane::testing;
 
 namespace {
 
-struct Window : ::testing::Test {
-  TempDir dir;
-  QtPlatform platform;
-  LoopbackCable cable{platform};
-  TZorvaneForm form{platform, cable.Out(), cable.In(), dir.Path()};
-  QtMainWindow window{form};
-  Window() {
-    for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
-      platform.BindTimer(t);
-    platform.SetOwner(&window);
-    window.show();
-  }
-  template <class W>
-  W* Widget(const char* name) {
-    return qobject_cast<W*>(window.WidgetFor(name));
-  }
-};
+using Window = InstrumentWindow;
 
 QColor Q(Color c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
@@ -43,13 +28,14 @@ TEST_F(Window, SizeTitleAndControlsMirrorTheirModels) {
   EXPECT_EQ(window.centralWidget()->width(), 786);
   EXPECT_EQ(window.width(), 786);
   EXPECT_EQ(window.windowTitle().toStdString(), "Zorvane Function-Sweep Generator");
-  for (const char* name : {"OutputBtn", "WaveformBtn", "ModeBtn", "StartBtn", "QuitBtn", "SetFreqBtn",
-                           "LowFreqBtn", "Mkr4Btn", "VerticalResBtn"}) {
+  for (const char* name : {"OutputBtn", "WaveformBtn", "ModeBtn", "StartBtn", "QuitBtn",
+                           "SetFreqBtn", "LowFreqBtn", "Mkr4Btn", "VerticalResBtn"}) {
     Control* model = form.Find(name);
     auto* b = Widget<QPushButton>(name);
     ASSERT_NE(b, nullptr) << name;
     EXPECT_EQ(b->text().toStdString(), model->Caption()) << name;
-    EXPECT_EQ(b->geometry(), QRect(model->Left(), model->Top(), model->Width(), model->Height())) << name;
+    EXPECT_EQ(b->geometry(), QRect(model->Left(), model->Top(), model->Width(), model->Height()))
+        << name;
     EXPECT_EQ(b->palette().color(QPalette::ButtonText), Q(model->FontColor())) << name;
     EXPECT_EQ(b->toolTip().toStdString(), model->Hint()) << name;
   }

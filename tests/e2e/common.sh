@@ -1,0 +1,39 @@
+# Shared by the end-to-end scripts (sourced): the checks that skip a test
+# when the sound server it needs is missing, and a recorder that keeps the
+# null sink's latency short.
+
+# Ends the test as skipped (CTest's SKIP_RETURN_CODE).
+skip() { echo "skipped: $*"; exit 77; }
+
+# require_zloop TOOL...: the tools, a reachable PulseAudio server and its
+# "zloop" null sink (scripts/start-pulse.sh), else the test is skipped. The
+# program's streams then go to that sink and its monitor whatever the
+# server's defaults, at full volume on both sides.
+require_zloop() {
+  local tool
+  for tool in pactl "$@"; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+  done
+  pactl info >/dev/null 2>&1 || skip "no PulseAudio server (scripts/start-pulse.sh starts one)"
+  pactl list short sinks | awk '{print $2}' | grep -qx zloop ||
+    skip "the PulseAudio server has no zloop sink"
+  export PULSE_SINK=zloop PULSE_SOURCE=zloop.monitor
+  pactl set-sink-volume zloop 100% 100%
+  pactl set-sink-mute zloop 0
+}
+
+# hold_short_latency FILE: a null sink that no client asks for a short
+# latency renders up to two seconds ahead, so a tone that starts then reaches
+# the monitor only up to two seconds later. This recorder asks for 10 ms and
+# keeps the sink's blocks short until it is killed; its pid is left in
+# $keeper. Returns once its data flows.
+hold_short_latency() {
+  parec -d zloop.monitor --format=u8 --rate=8000 --channels=1 --raw --latency-msec=10 > "$1" &
+  keeper=$!
+  for _ in $(seq 500); do
+    [ -s "$1" ] && return 0
+    sleep 0.01
+  done
+  echo "FAIL parec recorded nothing from zloop.monitor"
+  return 1
+}
