@@ -26,7 +26,7 @@ int BufferFactor(int size, int rate) {
 const char* const kRateItems[] = {"N80001", "N110251", "N220501", "N441001", "N480001"};
 const char* const kSizeItems[] = {"N10241", "N20481", "N40961", "N81921"};
 const char* const kAverageItems[] = {"N21", "N41", "N61", "N81", "N102", "N201", "N401"};
-const char* const kSpeedItems[] = {"N50ms2", "N100ms2", "N200ms2", "N300ms2",
+const char* const kSpeedItems[] = {"N50ms2",  "N100ms2", "N200ms2", "N300ms2",
                                    "N500ms2", "N750ms2", "N1000ms2"};
 const char* const kChannelItems[] = {"Mic1", "Left1", "Right1"};
 
@@ -59,8 +59,8 @@ void TZorvaneForm::Right1Click() { SelectChannel(*this, 3); }
 static void SetTimeout(TZorvaneForm& f) {
   const AppState& S = f.S;
   if (S.SampleRate > 0)
-    f.TimeoutTimer->SetInterval(
-        static_cast<int>(static_cast<uint32_t>(S.CaptureBufferBytes) * 600u / static_cast<uint32_t>(S.SampleRate)));
+    f.TimeoutTimer->SetInterval(static_cast<int>(static_cast<uint32_t>(S.CaptureBufferBytes) *
+                                                 600u / static_cast<uint32_t>(S.SampleRate)));
 }
 
 static void SelectRate(TZorvaneForm& f, int index, int rate) {
@@ -76,10 +76,13 @@ static void SelectRate(TZorvaneForm& f, int index, int rate) {
   S.NyquistHz = rate / 2;
   if ((S.TransformSize == 1024 || S.TransformSize == 2048) &&
       (rate == 22050 || rate == 44100 || rate == 48000))
-    S.CaptureBufferBytes = static_cast<uint16_t>(S.TransformSize * S.BytesPerSample * S.CaptureChannels *
-                                                 BufferFactor(S.TransformSize, rate));
-  if (S.DisplayMode == 2) S.TimeViewSampleRate = rate;
-  else S.FreqViewSampleRate = rate;
+    S.CaptureBufferBytes =
+        static_cast<uint16_t>(S.TransformSize * S.BytesPerSample * S.CaptureChannels *
+                              BufferFactor(S.TransformSize, rate));
+  if (S.DisplayMode == 2)
+    S.TimeViewSampleRate = rate;
+  else
+    S.FreqViewSampleRate = rate;
   f.UpdateDisplayedBins();
   f.UpdateMarkerReadouts();
   if (S.InputSource == 1) f.SaveBoardFormat();
@@ -106,8 +109,10 @@ static void SelectSize(TZorvaneForm& f, int index, int size) {
   S.CaptureBufferBytes = static_cast<uint16_t>(size * S.BytesPerSample * S.CaptureChannels *
                                                BufferFactor(size, S.SampleRate));
   S.SizeFactor = size / 1024;
-  if (S.DisplayMode == 2) S.TimeViewTransformSize = size;
-  else S.FreqViewTransformSize = size;
+  if (S.DisplayMode == 2)
+    S.TimeViewTransformSize = size;
+  else
+    S.FreqViewTransformSize = size;
   f.UpdateDisplayedBins();
   f.UpdateMarkerReadouts();
   if (S.InputSource == 1) f.SaveBoardFormat();
@@ -150,8 +155,10 @@ void TZorvaneForm::ProcessGainTrackBarChange() {
       S.InputGain = static_cast<float>(std::pow(10.0, p - 6));
     }
   }
-  if (S.DisplayMode == 2) S.TimeViewGain = p;
-  else S.FreqViewGain = p;
+  if (S.DisplayMode == 2)
+    S.TimeViewGain = p;
+  else
+    S.FreqViewGain = p;
 }
 
 // ---- Buttons ----
@@ -257,11 +264,21 @@ static void MakeLive(AppState& S, const SourceFormat& r) {
 
 static void ApplyRateItem(TZorvaneForm& f) {
   switch (f.S.SampleRate) {
-    case 8000: f.N80001Click(); break;
-    case 11025: f.N110251Click(); break;
-    case 22050: f.N220501Click(); break;
-    case 44100: f.N441001Click(); break;
-    case 48000: f.N480001Click(); break;
+    case 8000:
+      f.N80001Click();
+      break;
+    case 11025:
+      f.N110251Click();
+      break;
+    case 22050:
+      f.N220501Click();
+      break;
+    case 44100:
+      f.N441001Click();
+      break;
+    case 48000:
+      f.N480001Click();
+      break;
     default:
       // A rate no menu item offers (a WAV file's own): keep it, check none.
       for (const char* name : kRateItems) f.Find(name)->SetChecked(false);
@@ -272,11 +289,20 @@ static void ApplyRateItem(TZorvaneForm& f) {
 
 static void ApplySizeItem(TZorvaneForm& f) {
   switch (f.S.TransformSize) {
-    case 1024: f.N10241Click(); break;
-    case 2048: f.N20481Click(); break;
-    case 4096: f.N40961Click(); break;
-    case 8192: f.N81921Click(); break;
-    default: break;
+    case 1024:
+      f.N10241Click();
+      break;
+    case 2048:
+      f.N20481Click();
+      break;
+    case 4096:
+      f.N40961Click();
+      break;
+    case 8192:
+      f.N81921Click();
+      break;
+    default:
+      break;
   }
 }
 
@@ -284,10 +310,17 @@ void TZorvaneForm::ApplyBoardFormat() {
   MakeLive(S, S.SavedBoardFormat);
   ApplyRateItem(*this);
   switch (S.ChannelSelect) {
-    case 1: Mic1Click(); break;
-    case 2: Left1Click(); break;
-    case 3: Right1Click(); break;
-    default: break;
+    case 1:
+      Mic1Click();
+      break;
+    case 2:
+      Left1Click();
+      break;
+    case 3:
+      Right1Click();
+      break;
+    default:
+      break;
   }
   ApplySizeItem(*this);
 }
@@ -298,13 +331,17 @@ void TZorvaneForm::ApplyFileFormat() {
   if (S.CaptureBlockAlign < 4) {
     Mic1Click();
   } else if (S.CaptureBlockAlign == 4) {
-    if (S.ChannelSelect == 1 || S.ChannelSelect == 2) Left1Click();
-    else if (S.ChannelSelect == 3) Right1Click();
+    if (S.ChannelSelect == 1 || S.ChannelSelect == 2)
+      Left1Click();
+    else if (S.ChannelSelect == 3)
+      Right1Click();
   }
   // The channel item has set 16-bit capture; the sample size comes from the
   // file's own header.
-  if (S.SavedFileFormat.BitsPerSample == 8) S.BytesPerSample = 1;
-  else if (S.SavedFileFormat.BitsPerSample == 16) S.BytesPerSample = 2;
+  if (S.SavedFileFormat.BitsPerSample == 8)
+    S.BytesPerSample = 1;
+  else if (S.SavedFileFormat.BitsPerSample == 16)
+    S.BytesPerSample = 2;
   ApplySizeItem(*this);
 }
 

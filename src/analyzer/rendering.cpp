@@ -39,25 +39,39 @@ void Line(Canvas& c, int x0, int y0, int x1, int y1) {
 
 Color TraceColor(int index) {
   switch (index) {
-    case 0: return colors::Black;
-    case 1: return colors::Aqua;
-    case 2: return colors::Lime;
-    case 3: return colors::Red;
-    case 5: return colors::White;
-    default: return colors::Yellow;
+    case 0:
+      return colors::Black;
+    case 1:
+      return colors::Aqua;
+    case 2:
+      return colors::Lime;
+    case 3:
+      return colors::Red;
+    case 5:
+      return colors::White;
+    default:
+      return colors::Yellow;
   }
 }
 
 Color WaterfallColor(int map, int32_t level) {
-  const uint32_t l = static_cast<uint32_t>(level);  // out-of-range levels wrap into the next component
+  const uint32_t l =
+      static_cast<uint32_t>(level);  // out-of-range levels wrap into the next component
   switch (map) {
-    case 4: return PseudoColorOf(level);
-    case 5: return l + 256u * l + 65536u * l;
-    case 6: return l;
-    case 7: return 256u * l;
-    case 8: return 65536u * l;
-    case 9: return 65536u * l + 256u * l;
-    default: return colors::Black;
+    case 4:
+      return PseudoColorOf(level);
+    case 5:
+      return l + 256u * l + 65536u * l;
+    case 6:
+      return l;
+    case 7:
+      return 256u * l;
+    case 8:
+      return 65536u * l;
+    case 9:
+      return 65536u * l + 256u * l;
+    default:
+      return colors::Black;
   }
 }
 
@@ -170,7 +184,8 @@ void TZorvaneForm::RenderDisplay(int graphType, const float* data) {
     if (h >= 3) {
       std::memmove(wf.Row(1), wf.Row(0), sizeof(Color) * static_cast<size_t>(w) * (h - 2));
       if (DisplayBitmap.Width() == w && DisplayBitmap.Height() == h)
-        std::memcpy(DisplayBitmap.Row(0), wf.Row(0), sizeof(Color) * static_cast<size_t>(w) * (h - 1));
+        std::memcpy(DisplayBitmap.Row(0), wf.Row(0),
+                    sizeof(Color) * static_cast<size_t>(w) * (h - 1));
     }
   } else if (S.DisplayMode == 2) {
     tracePen();

@@ -256,10 +256,10 @@ class TZorvaneForm {
   Control *ControlPanel, *LowFreqBtn, *MidFreqBtn, *HighFreqBtn, *SetVolumeBtn, *SetFreqBtn;
   Control *Panel1, *VerticalResBtn, *VerticalBtn, *HorizontalBtn, *ProcessGainTrackBar,
       *RefScrollBar;
-  Control *CursorFreq, *Mkr1Btn, *Mkr1ScrollBar, *Mkr2Btn, *Mkr2ScrollBar, *ModeBtn,
-      *WaveformBtn, *SweepBtn, *SweepStartBtn, *OutputBtn;
-  Control *CursorAmpl, *Mkr3Btn, *Mkr3ScrollBar, *Mkr4Btn, *Mkr4ScrollBar, *StartBtn,
-      *SingleBtn, *LineBarBtn, *NormalBtn, *QuitBtn;
+  Control *CursorFreq, *Mkr1Btn, *Mkr1ScrollBar, *Mkr2Btn, *Mkr2ScrollBar, *ModeBtn, *WaveformBtn,
+      *SweepBtn, *SweepStartBtn, *OutputBtn;
+  Control *CursorAmpl, *Mkr3Btn, *Mkr3ScrollBar, *Mkr4Btn, *Mkr4ScrollBar, *StartBtn, *SingleBtn,
+      *LineBarBtn, *NormalBtn, *QuitBtn;
   Control* StopBtn;
   // Timers.
   Control *ChartTimer, *SweepTimer, *FileTimer, *TimeoutTimer;

@@ -18,7 +18,17 @@
 namespace zorvane {
 
 enum class ControlKind {
-  Form, Panel, Label, Button, ScrollBar, TrackBar, Memo, PaintBox, MenuItem, Timer, Dialog
+  Form,
+  Panel,
+  Label,
+  Button,
+  ScrollBar,
+  TrackBar,
+  Memo,
+  PaintBox,
+  MenuItem,
+  Timer,
+  Dialog
 };
 
 enum class MouseButton { Left, Right, Middle };
@@ -113,9 +123,9 @@ class Control {
   std::function<void(MouseButton, int x, int y)> OnMouseUp;
 
   // User actions, as the toolkit delivers them.
-  void Click();               // only when enabled
-  void UserScroll(int p);     // a scroll or track bar moved by the user
-  void UserKey(char key);     // key press, then (if the filter let it through) into the text
+  void Click();            // only when enabled
+  void UserScroll(int p);  // a scroll or track bar moved by the user
+  void UserKey(char key);  // key press, then (if the filter let it through) into the text
   void UserKeyUp(int vkey);
 
   // Asks views to repaint the control (a paint box whose image changed).

@@ -317,8 +317,8 @@ void TZorvaneForm::CreateControls() {
   Add("OpenWaveDialog", ControlKind::Dialog, nullptr);
 }
 
-Control* TZorvaneForm::AddMenu(const std::string& name, const std::string& caption,
-                               Control* parent, bool checked) {
+Control* TZorvaneForm::AddMenu(const std::string& name, const std::string& caption, Control* parent,
+                               bool checked) {
   Control* m = Add(name, ControlKind::MenuItem, parent);
   m->SetCaption(caption);
   m->SetChecked(checked);
@@ -328,7 +328,9 @@ Control* TZorvaneForm::AddMenu(const std::string& name, const std::string& capti
 void TZorvaneForm::CreateMenu() {
   MainMenu = Add("MainMenu1", ControlKind::MenuItem, nullptr);
   int sep = 0;
-  auto separator = [&](Control* parent) { AddMenu("Separator" + std::to_string(++sep), "-", parent); };
+  auto separator = [&](Control* parent) {
+    AddMenu("Separator" + std::to_string(++sep), "-", parent);
+  };
 
   Control* file = AddMenu("File1", "File", MainMenu);
   AddMenu("OpenWavefile1", "Open Wavefile", file);

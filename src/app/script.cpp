@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "app/state_fields.h"
@@ -34,11 +34,16 @@ std::string Unescape(const std::string& s) {
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '\\' && i + 1 < s.size()) {
       const char n = s[++i];
-      if (n == 'r') out += '\r';
-      else if (n == 'b') out += '\b';
-      else if (n == 'n') out += '\n';
-      else if (n == 't') out += '\t';
-      else out += n;
+      if (n == 'r')
+        out += '\r';
+      else if (n == 'b')
+        out += '\b';
+      else if (n == 'n')
+        out += '\n';
+      else if (n == 't')
+        out += '\t';
+      else
+        out += n;
     } else {
       out += s[i];
     }
@@ -57,7 +62,8 @@ int VirtualKey(char c) {
   if (c == '\r') return 13;
   if (c == '\b') return 8;
   if (c == '.') return 190;
-  if (std::isalpha(static_cast<unsigned char>(c))) return std::toupper(static_cast<unsigned char>(c));
+  if (std::isalpha(static_cast<unsigned char>(c)))
+    return std::toupper(static_cast<unsigned char>(c));
   return static_cast<unsigned char>(c);
 }
 
@@ -92,7 +98,8 @@ int ScriptRunner::Run(const std::vector<std::string>& lines) {
   // The message loop: deliver commands, let time pass while a wait runs.
   while (!platform_.Terminated() && (next_ < lines_.size() || platform_.NowUs() < resumeAtUs_)) {
     if (platform_.NowUs() < resumeAtUs_) {
-      if (platform_.VirtualClock()) platform_.Idle(1);
+      if (platform_.VirtualClock())
+        platform_.Idle(1);
       else {
         platform_.Sleep(1);
         platform_.ProcessMessages();
@@ -173,7 +180,8 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     const size_t at = raw.find(name);
     std::string typed = at == std::string::npos ? text : raw.substr(at + name.size());
     if (!typed.empty() && typed[0] == ' ') typed.erase(0, 1);
-    if (const size_t hash = typed.find('#'); hash != std::string::npos) typed = typed.substr(0, hash);
+    if (const size_t hash = typed.find('#'); hash != std::string::npos)
+      typed = typed.substr(0, hash);
     while (!typed.empty() && (typed.back() == '\n' || typed.back() == '\r')) typed.pop_back();
     for (char ch : Unescape(typed)) {
       c->UserKey(ch);
@@ -189,7 +197,7 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     }
     Control* c = control(name);
     if (!c) return;
-    MouseButton b = button == "right" ? MouseButton::Right
+    MouseButton b = button == "right"    ? MouseButton::Right
                     : button == "middle" ? MouseButton::Middle
                                          : MouseButton::Left;
     if (button != "left" && button != "right" && button != "middle") {
@@ -218,24 +226,42 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     Control* c = control(name);
     if (!c) return;
     std::string v;
-    if (prop == "Caption") v = c->Caption();
-    else if (prop == "Text") v = EscapeLine(c->Text());
-    else if (prop == "Position") v = std::to_string(c->Position());
-    else if (prop == "Min") v = std::to_string(c->Min());
-    else if (prop == "Max") v = std::to_string(c->Max());
-    else if (prop == "Checked") v = Bool(c->Checked());
-    else if (prop == "Enabled") v = Bool(c->Enabled());
-    else if (prop == "Visible") v = Bool(c->Visible());
-    else if (prop == "ReadOnly") v = Bool(c->ReadOnly());
-    else if (prop == "FontColor") v = Hex(c->FontColor());
-    else if (prop == "Color") v = Hex(c->BackColor());
-    else if (prop == "Interval") v = std::to_string(c->Interval());
-    else if (prop == "Left") v = std::to_string(c->Left());
-    else if (prop == "Top") v = std::to_string(c->Top());
-    else if (prop == "Width") v = std::to_string(c->Width());
-    else if (prop == "Height") v = std::to_string(c->Height());
-    else if (prop == "Hint") v = c->Hint();
-    else if (prop == "Cursor") v = std::to_string(c->Cursor());
+    if (prop == "Caption")
+      v = c->Caption();
+    else if (prop == "Text")
+      v = EscapeLine(c->Text());
+    else if (prop == "Position")
+      v = std::to_string(c->Position());
+    else if (prop == "Min")
+      v = std::to_string(c->Min());
+    else if (prop == "Max")
+      v = std::to_string(c->Max());
+    else if (prop == "Checked")
+      v = Bool(c->Checked());
+    else if (prop == "Enabled")
+      v = Bool(c->Enabled());
+    else if (prop == "Visible")
+      v = Bool(c->Visible());
+    else if (prop == "ReadOnly")
+      v = Bool(c->ReadOnly());
+    else if (prop == "FontColor")
+      v = Hex(c->FontColor());
+    else if (prop == "Color")
+      v = Hex(c->BackColor());
+    else if (prop == "Interval")
+      v = std::to_string(c->Interval());
+    else if (prop == "Left")
+      v = std::to_string(c->Left());
+    else if (prop == "Top")
+      v = std::to_string(c->Top());
+    else if (prop == "Width")
+      v = std::to_string(c->Width());
+    else if (prop == "Height")
+      v = std::to_string(c->Height());
+    else if (prop == "Hint")
+      v = c->Hint();
+    else if (prop == "Cursor")
+      v = std::to_string(c->Cursor());
     else {
       Error(number, "unknown property " + prop);
       return;
@@ -256,10 +282,13 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     }
     resumeAtUs_ = platform_.NowUs() + ms * 1000;
   } else if (cmd == "dialog") {
-    if (rest == "cancel") platform_.QueueDialogAnswer(std::nullopt);
-    else platform_.QueueDialogAnswer(rest);
+    if (rest == "cancel")
+      platform_.QueueDialogAnswer(std::nullopt);
+    else
+      platform_.QueueDialogAnswer(rest);
   } else if (cmd == "bitmap") {
-    if (rest.empty() || !SaveImageFile(form_.DisplayBitmap, rest)) Error(number, "cannot write " + rest);
+    if (rest.empty() || !SaveImageFile(form_.DisplayBitmap, rest))
+      Error(number, "cannot write " + rest);
   } else if (cmd == "pixel") {
     std::istringstream is(rest);
     long long x = 0, y = 0;

@@ -1,9 +1,8 @@
 // zorvane-cli: the instrument without a window.
-//   zorvane-cli script [--audio=system|loopback] [FILE]   remote control (standard input without FILE)
-//   zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav
-//   zorvane-cli record [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
+//   zorvane-cli script [--audio=system|loopback] [FILE]   remote control (standard input without
+//   FILE) zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav zorvane-cli record
+//   [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
 #include <CLI/CLI.hpp>
-
 #include <fstream>
 #include <iostream>
 #include <memory>

@@ -73,7 +73,8 @@ bool RecordToFile(WaveIn& in, Platform& platform, const RecordSettings& settings
 
   for (WaveHeader& h : headers) {
     if (uint32_t r = in.Prepare(device, &h, kWaveHeaderSize)) return fail(Failed("prepare", r));
-    if (uint32_t r = in.AddBuffer(device, &h, kWaveHeaderSize)) return fail(Failed("add buffer", r));
+    if (uint32_t r = in.AddBuffer(device, &h, kWaveHeaderSize))
+      return fail(Failed("add buffer", r));
   }
   if (uint32_t r = in.Start(device)) return fail(Failed("start", r));
 
@@ -83,7 +84,8 @@ bool RecordToFile(WaveIn& in, Platform& platform, const RecordSettings& settings
     WaveHeader& h = headers[next];
     const int64_t since = platform.NowUs();
     while (!h.Done()) {
-      if (platform.NowUs() - since > kBufferTimeoutUs) return fail("no buffer came back from the device");
+      if (platform.NowUs() - since > kBufferTimeoutUs)
+        return fail("no buffer came back from the device");
       platform.Sleep(1);
     }
     const int64_t frames = std::min<int64_t>(h.BytesRecorded.load() / frameBytes, wanted - written);
@@ -91,7 +93,8 @@ bool RecordToFile(WaveIn& in, Platform& platform, const RecordSettings& settings
       return fail("writing " + path + " failed");
     written += frames;
     if (written < wanted) {
-      if (uint32_t r = in.AddBuffer(device, &h, kWaveHeaderSize)) return fail(Failed("add buffer", r));
+      if (uint32_t r = in.AddBuffer(device, &h, kWaveHeaderSize))
+        return fail(Failed("add buffer", r));
     }
   }
 

@@ -14,9 +14,12 @@ namespace zorvane {
 bool WriteToneFile(const std::string& waveform, float freq, double seconds, const std::string& path,
                    std::string* error) {
   int code = 0;
-  if (waveform == "square") code = 1;
-  else if (waveform == "triangle") code = 2;
-  else if (waveform == "noise") code = 3;
+  if (waveform == "square")
+    code = 1;
+  else if (waveform == "triangle")
+    code = 2;
+  else if (waveform == "noise")
+    code = 3;
   else if (waveform != "sine") {
     *error = "unknown waveform " + waveform;
     return false;

@@ -29,7 +29,8 @@ void Put32(std::vector<uint8_t>& v, uint32_t x) {
 bool EndsWithPng(const std::string& path) {
   if (path.size() < 4) return false;
   std::string ext = path.substr(path.size() - 4);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return ext == ".png";
 }
 
@@ -102,7 +103,8 @@ std::optional<Bitmap> LoadBmpFile(const std::string& path) {
   const int w = static_cast<int>(u32(18));
   const int hRaw = static_cast<int>(u32(22));
   const int bpp = d[28] | (d[29] << 8);
-  if (w <= 0 || w > 100000 || hRaw == 0 || (bpp != 24 && bpp != 32) || u32(30) != 0) return std::nullopt;
+  if (w <= 0 || w > 100000 || hRaw == 0 || (bpp != 24 && bpp != 32) || u32(30) != 0)
+    return std::nullopt;
   const bool topDown = hRaw < 0;
   const int h = topDown ? -hRaw : hRaw;
   const size_t bytesPer = static_cast<size_t>(bpp / 8);
@@ -113,7 +115,9 @@ std::optional<Bitmap> LoadBmpFile(const std::string& path) {
     const size_t row = offset + rowBytes * static_cast<size_t>(topDown ? y : h - 1 - y);
     for (int x = 0; x < w; ++x) {
       const uint8_t* p = &d[row + static_cast<size_t>(x) * bytesPer];
-      b.SetPixel(x, y, static_cast<Color>(p[2]) | (static_cast<Color>(p[1]) << 8) | (static_cast<Color>(p[0]) << 16));
+      b.SetPixel(x, y,
+                 static_cast<Color>(p[2]) | (static_cast<Color>(p[1]) << 8) |
+                     (static_cast<Color>(p[0]) << 16));
     }
   }
   return b;

@@ -35,10 +35,12 @@ void SynthesizeWaveform(uint8_t* buffer, float* work, float frequency, int wavef
     return;
   }
 
-  const float d = static_cast<float>(static_cast<long double>(frequency) * 2.0L * kPi * kSamplePeriod);
+  const float d =
+      static_cast<float>(static_cast<long double>(frequency) * 2.0L * kPi * kSamplePeriod);
   const float g = static_cast<float>(127.0 * static_cast<double>(d) * 0.005);
   for (int n = 0; n <= kRefLast; ++n)
-    work[n] = static_cast<float>(32767.0 * std::sin(static_cast<double>(n) * static_cast<double>(d)));
+    work[n] =
+        static_cast<float>(32767.0 * std::sin(static_cast<double>(n) * static_cast<double>(d)));
 
   float r = 0.0f;
   for (int i = 0; i < kRefLast; ++i) {
@@ -48,8 +50,10 @@ void SynthesizeWaveform(uint8_t* buffer, float* work, float frequency, int wavef
         v = work[i] > 0 ? 32767.0 : (work[i] < 0 ? -32767.0 : work[i]);
         break;
       case 2:
-        if (work[i + 1] > work[i]) r = r + g;
-        else if (work[i + 1] < work[i]) r = r - g;
+        if (work[i + 1] > work[i])
+          r = r + g;
+        else if (work[i + 1] < work[i])
+          r = r - g;
         // The ramp is held to the crest value it reaches in theory
         // (0.635 x pi/2): at high frequencies the coarse steps would
         // otherwise overshoot near the crests and the ramp would drift.

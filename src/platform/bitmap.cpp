@@ -67,8 +67,14 @@ void Canvas::LineTo(int x, int y) {
     if (x0 >= 0 && y0 >= 0 && x0 < w && y0 < h)
       bmp_->SetPixel(static_cast<int>(x0), static_cast<int>(y0), PenColor);
     const long long e2 = 2 * err;
-    if (e2 >= dy) { err += dy; x0 += sx; }
-    if (e2 <= dx) { err += dx; y0 += sy; }
+    if (e2 >= dy) {
+      err += dy;
+      x0 += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y0 += sy;
+    }
   }
   penX_ = x;
   penY_ = y;
@@ -77,7 +83,8 @@ void Canvas::LineTo(int x, int y) {
 void Canvas::FillRect(const Rect& r) {
   const int l = std::max(0, r.Left), t = std::max(0, r.Top);
   const int rr = std::min(bmp_->Width(), r.Right), b = std::min(bmp_->Height(), r.Bottom);
-  for (int y = t; y < b; ++y) std::fill(bmp_->Row(y) + l, bmp_->Row(y) + std::max(l, rr), BrushColor);
+  for (int y = t; y < b; ++y)
+    std::fill(bmp_->Row(y) + l, bmp_->Row(y) + std::max(l, rr), BrushColor);
 }
 
 void Canvas::Rectangle(int left, int top, int right, int bottom) {

@@ -52,7 +52,10 @@ class Canvas {
   Color BrushColor = colors::White;
   int PenWidth = 1;
 
-  void MoveTo(int x, int y) { penX_ = x; penY_ = y; }
+  void MoveTo(int x, int y) {
+    penX_ = x;
+    penY_ = y;
+  }
   // Draws from the pen position towards (x, y), leaving (x, y) itself unpainted.
   void LineTo(int x, int y);
   // Fills [Left, Right) x [Top, Bottom) with the brush.

@@ -48,7 +48,9 @@ class Platform {
 
   // Called with the current time whenever the platform pumps messages or
   // sleeps; the loopback cable advances its devices from here.
-  void AddTicker(std::function<void(int64_t nowUs)> ticker) { tickers_.push_back(std::move(ticker)); }
+  void AddTicker(std::function<void(int64_t nowUs)> ticker) {
+    tickers_.push_back(std::move(ticker));
+  }
 
  protected:
   void RunTickers() {

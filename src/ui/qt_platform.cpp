@@ -31,7 +31,6 @@ QtPlatform::QtPlatform() { clock_.start(); }
 
 QtPlatform::~QtPlatform() = default;
 
-
 void QtPlatform::BindTimer(Control* timer) {
   auto t = std::make_unique<QTimer>();
   QTimer* qt = t.get();

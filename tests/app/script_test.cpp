@@ -1,10 +1,11 @@
+#include "app/script.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/script.h"
 #include "support/test_support.h"
 
 using namespace zorvane;
@@ -64,17 +65,18 @@ TEST(Script, WaitLetsVirtualTimePassAndTimersFire) {
 
 TEST(Script, KeysSetsAndFormatting) {
   Scripted s;
-  s.Run("set Mkr3ScrollBar 700\n"
-        "get Mkr3ScrollBar.Position\n"
-        "get OutputBtn.FontColor\n"
-        "get BasePanel.Color\n"
-        "state InputGain\n"
-        "state SavedBoardFormat.BufferBytes\n"
-        "get SweepTimer.Enabled\n");
-  EXPECT_EQ(s.out, (std::vector<std::string>{"Mkr3ScrollBar.Position = 512", "OutputBtn.FontColor = 0x00FF0000",
-                                             "BasePanel.Color = 0x0000FFFF", "InputGain = 10",
-                                             "SavedBoardFormat.BufferBytes = 2176",
-                                             "SweepTimer.Enabled = false"}));
+  s.Run(
+      "set Mkr3ScrollBar 700\n"
+      "get Mkr3ScrollBar.Position\n"
+      "get OutputBtn.FontColor\n"
+      "get BasePanel.Color\n"
+      "state InputGain\n"
+      "state SavedBoardFormat.BufferBytes\n"
+      "get SweepTimer.Enabled\n");
+  EXPECT_EQ(s.out, (std::vector<std::string>{
+                       "Mkr3ScrollBar.Position = 512", "OutputBtn.FontColor = 0x00FF0000",
+                       "BasePanel.Color = 0x0000FFFF", "InputGain = 10",
+                       "SavedBoardFormat.BufferBytes = 2176", "SweepTimer.Enabled = false"}));
 }
 
 TEST(Script, MessagesAndTheEndArePrintedOnOneLineEach) {
@@ -82,7 +84,9 @@ TEST(Script, MessagesAndTheEndArePrintedOnOneLineEach) {
   s.rig.S().SweepMode = 1;
   s.Run("click OutputBtn\nquit\nget OutputBtn.Caption\n");
   ASSERT_EQ(s.out.size(), 2u);
-  EXPECT_EQ(s.out[0], "message [Freq Mode Error] Freq Mode must be in 'Fixed' mode to generate audio with this button");
+  EXPECT_EQ(s.out[0],
+            "message [Freq Mode Error] Freq Mode must be in 'Fixed' mode to generate audio with "
+            "this button");
   EXPECT_EQ(s.out[1], "terminated");
 }
 

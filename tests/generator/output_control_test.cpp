@@ -24,7 +24,8 @@ TEST(OutputSwitch, OnPlaysOneLoopingHeaderAndOffResetsUnpreparesCloses) {
   rig.F().OutputBtn->Click();
   EXPECT_EQ(Since(rig.out.Plan.Log, before), (Calls{"query", "open", "prepare", "write"}));
   EXPECT_EQ(rig.out.Writes, 1);
-  EXPECT_EQ(rig.out.LastWriteFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP), WHDR_BEGINLOOP | WHDR_ENDLOOP);
+  EXPECT_EQ(rig.out.LastWriteFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP),
+            WHDR_BEGINLOOP | WHDR_ENDLOOP);
   EXPECT_EQ(rig.out.LastWriteLoops, 0xFFFFFFFFu);
   EXPECT_EQ(rig.out.LastWriteLength, rig.S().OutputLoopBytes);
   EXPECT_EQ(rig.F().OutputBtn->Caption(), "ON");
@@ -46,12 +47,15 @@ TEST(OutputSwitch, OnPlaysOneLoopingHeaderAndOffResetsUnpreparesCloses) {
 TEST(OutputSwitch, RefusedInSweepModeOrDuringASweep) {
   for (int which = 0; which < 2; ++which) {
     Rig rig;
-    if (which == 0) rig.S().SweepMode = 1;
-    else rig.S().SweepRunning = 1;
+    if (which == 0)
+      rig.S().SweepMode = 1;
+    else
+      rig.S().SweepRunning = 1;
     const size_t before = rig.out.Plan.Log.size();
     rig.F().OutputBtnClick();
-    EXPECT_EQ(rig.MessageLog(),
-              "[Freq Mode Error] Freq Mode must be in 'Fixed' mode to generate audio with this button");
+    EXPECT_EQ(
+        rig.MessageLog(),
+        "[Freq Mode Error] Freq Mode must be in 'Fixed' mode to generate audio with this button");
     EXPECT_EQ(rig.out.Plan.Log.size(), before);
     EXPECT_EQ(rig.S().OutputOn, 0);
     EXPECT_EQ(rig.F().OutputBtn->Caption(), "OFF");
@@ -60,8 +64,10 @@ TEST(OutputSwitch, RefusedInSweepModeOrDuringASweep) {
 
 TEST(Waveform, FourPressesCycleBackToSineAndEachRestartsAPlayingOutput) {
   Rig rig;
-  const std::pair<const char*, Color> cycle[] = {
-      {"SQUARE", colors::Red}, {"TRIANGLE", colors::Fuchsia}, {"NOISE", colors::Green}, {"SINE", colors::Blue}};
+  const std::pair<const char*, Color> cycle[] = {{"SQUARE", colors::Red},
+                                                 {"TRIANGLE", colors::Fuchsia},
+                                                 {"NOISE", colors::Green},
+                                                 {"SINE", colors::Blue}};
   // Off: only the state changes.
   const size_t idle = rig.out.Plan.Log.size();
   for (int i = 0; i < 4; ++i) {
@@ -117,8 +123,10 @@ TEST_P(OutputFaults, ShowsItsMessageStopsAndEndsWithoutSaving) {
   rig.F().OutputBtn->Click();
   ASSERT_FALSE(rig.platform.Terminated());
   rig.out.Plan.FailNext(fault.op, 1, fault.skip);
-  if (fault.whileSwitchingOff) rig.F().OutputBtn->Click();
-  else rig.F().WaveformBtn->Click();  // a restart: close, then open, prepare, write
+  if (fault.whileSwitchingOff)
+    rig.F().OutputBtn->Click();
+  else
+    rig.F().WaveformBtn->Click();  // a restart: close, then open, prepare, write
   ASSERT_FALSE(rig.platform.Messages.empty());
   EXPECT_EQ(rig.platform.Messages.front().Text, fault.message);
   EXPECT_EQ(rig.platform.Messages.front().Title, "Wave Device Message");

@@ -1,3 +1,5 @@
+#include "generator/synthesis.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "generator/synthesis.h"
 
 using namespace zorvane;
 
@@ -25,12 +26,15 @@ struct Loop {
 
 // The phase step exactly as the generator rounds it.
 float Step(float freq) {
-  return static_cast<float>(static_cast<long double>(freq) * 2.0L * 3.14159L * 2.2675736961451248e-05L);
+  return static_cast<float>(static_cast<long double>(freq) * 2.0L * 3.14159L *
+                            2.2675736961451248e-05L);
 }
-double Ref(float d, int n) { return static_cast<float>(32767.0 * std::sin(n * static_cast<double>(d))); }
+double Ref(float d, int n) {
+  return static_cast<float>(32767.0 * std::sin(n * static_cast<double>(d)));
+}
 
-const float kFrequencies[] = {20.0f, 20.01f, 55.0f, 200.01f, 440.0f, 1000.0f, 2000.01f,
-                              5000.0f, 10000.0f, 15000.0f, 20000.0f, 22050.0f};
+const float kFrequencies[] = {20.0f,    20.01f,  55.0f,    200.01f,  440.0f,   1000.0f,
+                              2000.01f, 5000.0f, 10000.0f, 15000.0f, 20000.0f, 22050.0f};
 
 }  // namespace
 
@@ -89,7 +93,8 @@ TEST(Synthesis, TriangleStaysWithinItsCrestAtEveryFrequency) {
   Loop l;
   for (float f : kFrequencies) {
     l.Make(f, 2);
-    for (int i = 0; i < l.Samples(); ++i) ASSERT_LE(std::abs(static_cast<int>(l.At(i))), 19950) << f << " " << i;
+    for (int i = 0; i < l.Samples(); ++i)
+      ASSERT_LE(std::abs(static_cast<int>(l.At(i))), 19950) << f << " " << i;
   }
 }
 

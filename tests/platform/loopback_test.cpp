@@ -1,10 +1,11 @@
+#include "platform/loopback/loopback.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
 #include "platform/headless/headless_platform.h"
-#include "platform/loopback/loopback.h"
 
 using namespace zorvane;
 
@@ -152,7 +153,8 @@ TEST_F(Cable, RefusesFormatsItCannotCarry) {
   WaveFormat stereoOut;
   stereoOut.Channels = 2;
   stereoOut.BlockAlign = 4;
-  EXPECT_EQ(cable.Out().Open(&h, stereoOut, WAVE_FORMAT_QUERY), static_cast<uint32_t>(WAVERR_BADFORMAT));
+  EXPECT_EQ(cable.Out().Open(&h, stereoOut, WAVE_FORMAT_QUERY),
+            static_cast<uint32_t>(WAVERR_BADFORMAT));
   WaveFormat badIn;
   badIn.BitsPerSample = 24;
   badIn.BlockAlign = 3;

@@ -3,6 +3,8 @@
 // there is no default output and input. What is recorded depends on whatever
 // else plays, so these tests check the mechanics (codes, done flags, byte
 // counts, order, position, overruns); the e2e tests check the samples.
+#include "platform/portaudio/portaudio_devices.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -12,8 +14,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "platform/portaudio/portaudio_devices.h"
 
 using namespace zorvane;
 using Clock = std::chrono::steady_clock;
@@ -78,7 +78,8 @@ struct Tone : Buffer {
 }  // namespace
 
 TEST(PortAudioLibrary, ProbingLeavesStandardErrorWhereItWas) {
-  struct stat before{}, after{};
+  struct stat before {
+  }, after{};
   ASSERT_EQ(fstat(2, &before), 0);
   std::string description;
   const bool found = PortAudioHasDefaultDevices(&description);
@@ -92,8 +93,10 @@ TEST(PortAudioLibrary, ProbingLeavesStandardErrorWhereItWas) {
 TEST_F(PortAudioDevices, FormatQueriesAcceptPcmAndRefuseOtherLayouts) {
   for (WaveFormat f : {Pcm(1, 44100, 16), Pcm(2, 44100, 16), Pcm(1, 22050, 16), Pcm(1, 44100, 8)}) {
     WaveHandle untouched = 77;
-    EXPECT_EQ(Out().Open(&untouched, f, WAVE_FORMAT_QUERY), 0u) << f.Channels << "ch " << f.SamplesPerSec;
-    EXPECT_EQ(In().Open(&untouched, f, WAVE_FORMAT_QUERY), 0u) << f.Channels << "ch " << f.SamplesPerSec;
+    EXPECT_EQ(Out().Open(&untouched, f, WAVE_FORMAT_QUERY), 0u)
+        << f.Channels << "ch " << f.SamplesPerSec;
+    EXPECT_EQ(In().Open(&untouched, f, WAVE_FORMAT_QUERY), 0u)
+        << f.Channels << "ch " << f.SamplesPerSec;
     EXPECT_EQ(untouched, 77);
   }
   WaveFormat twelveBits = Pcm(1, 44100, 16);
@@ -204,8 +207,9 @@ TEST_F(PortAudioDevices, InputFillsQueuedBuffersInOrderAndCountsPosition) {
   };
   for (const Case& c : {Case{Pcm(1, 44100, 16), 4410}, Case{Pcm(2, 22050, 16), 4411},
                         Case{Pcm(1, 44100, 8), 2205}, Case{Pcm(2, 44100, 8), 2205}}) {
-    SCOPED_TRACE(std::to_string(c.format.Channels) + "ch " + std::to_string(c.format.SamplesPerSec) +
-                 " Hz " + std::to_string(c.format.BitsPerSample) + " bits");
+    SCOPED_TRACE(std::to_string(c.format.Channels) + "ch " +
+                 std::to_string(c.format.SamplesPerSec) + " Hz " +
+                 std::to_string(c.format.BitsPerSample) + " bits");
     WaveHandle h = 0;
     ASSERT_EQ(In().Open(&h, c.format, 0), 0u);
     EXPECT_EQ(In().Overruns(), 0u);  // counted afresh from every open

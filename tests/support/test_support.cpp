@@ -1,8 +1,9 @@
 #include "support/test_support.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
-#include <unistd.h>
 
 namespace zorvane::testing {
 

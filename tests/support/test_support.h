@@ -4,9 +4,9 @@
 
 #include <filesystem>
 #include <functional>
-#include <vector>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Zorvane.h"
 #include "platform/fault_injection.h"

@@ -18,14 +18,18 @@ constexpr int64_t kPollStepUs = 100;
 std::string EscapeLine(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out += c;
+    if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else
+      out += c;
   }
   return out;
 }
 
-HeadlessPlatform::HeadlessPlatform(bool virtualClock) : virtual_(virtualClock), realStartUs_(SteadyUs()) {}
+HeadlessPlatform::HeadlessPlatform(bool virtualClock)
+    : virtual_(virtualClock), realStartUs_(SteadyUs()) {}
 
 int64_t HeadlessPlatform::NowUs() { return virtual_ ? nowUs_ : SteadyUs() - realStartUs_; }
 
@@ -74,8 +78,10 @@ void HeadlessPlatform::ProcessMessages() {
 
 void HeadlessPlatform::Sleep(int ms) {
   if (ms < 0) ms = 0;
-  if (virtual_) nowUs_ += static_cast<int64_t>(ms) * 1000;
-  else std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  if (virtual_)
+    nowUs_ += static_cast<int64_t>(ms) * 1000;
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   RunTickers();
 }
 
@@ -110,9 +116,12 @@ std::optional<std::string> HeadlessPlatform::OpenFileDialog(const std::string&) 
   return NextDialogAnswer();
 }
 
-std::optional<std::string> HeadlessPlatform::SaveFileDialog(const std::string&, const std::string& ext) {
+std::optional<std::string> HeadlessPlatform::SaveFileDialog(const std::string&,
+                                                            const std::string& ext) {
   auto a = NextDialogAnswer();
-  if (a && !ext.empty() && a->find('.', a->find_last_of('/') == std::string::npos ? 0 : a->find_last_of('/')) == std::string::npos)
+  if (a && !ext.empty() &&
+      a->find('.', a->find_last_of('/') == std::string::npos ? 0 : a->find_last_of('/')) ==
+          std::string::npos)
     *a += "." + ext;
   return a;
 }

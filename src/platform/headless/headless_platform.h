@@ -52,7 +52,9 @@ class HeadlessPlatform : public Platform {
   void Idle(int ms);
 
   // Scripted answers and what the program did.
-  void QueueDialogAnswer(std::optional<std::string> answer) { dialogAnswers_.push_back(std::move(answer)); }
+  void QueueDialogAnswer(std::optional<std::string> answer) {
+    dialogAnswers_.push_back(std::move(answer));
+  }
   struct Message {
     std::string Text, Title;
     bool Plain = false;

@@ -196,8 +196,9 @@ int16_t LoopbackCable::CaptureValue(int64_t frame, int channel) {
   // domain so that resampling adds no timing jitter.
   double v = 0.0;
   if (playing_.Data) {
-    const double position = static_cast<double>(rec_.StartUs - playing_.StartUs) * kOutputRate / 1e6 +
-                            static_cast<double>(frame) * kOutputRate / rec_.Format.SamplesPerSec;
+    const double position =
+        static_cast<double>(rec_.StartUs - playing_.StartUs) * kOutputRate / 1e6 +
+        static_cast<double>(frame) * kOutputRate / rec_.Format.SamplesPerSec;
     v = OutputAtPosition(position);
   }
   v *= options_.Gain * (channel == 1 ? options_.RightGain : 1.0);

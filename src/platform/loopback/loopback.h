@@ -63,7 +63,7 @@ class LoopbackCable {
     bool Started = false;
     WaveFormat Format;
     int64_t StartUs = 0;
-    int64_t FramesDone = 0;  // frames time has produced since start
+    int64_t FramesDone = 0;    // frames time has produced since start
     uint32_t BytesStored = 0;  // bytes delivered into buffers (the position)
     std::deque<WaveHeader*> Queue;
     uint32_t Noise = 12345;

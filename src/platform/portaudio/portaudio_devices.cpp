@@ -150,7 +150,8 @@ class PortAudioOut : public WaveOut {
     OutputHandle* h = Find(handle);
     if (!h) return MMSYSERR_INVALHANDLE;
     if (!hdr) return MMSYSERR_INVALPARAM;
-    if (h->Header == hdr && !h->Finished.load(std::memory_order_acquire)) return WAVERR_STILLPLAYING;
+    if (h->Header == hdr && !h->Finished.load(std::memory_order_acquire))
+      return WAVERR_STILLPLAYING;
     hdr->Flags.fetch_and(~WHDR_PREPARED);
     return 0;
   }
@@ -169,8 +170,9 @@ class PortAudioOut : public WaveOut {
     const bool looped = (flags & WHDR_BEGINLOOP) && (flags & WHDR_ENDLOOP);
     h->Data = hdr->Data;
     h->LoopBytes = loopBytes;
-    h->Plays = looped ? (hdr->Loops == kLoopForever ? kLoopForever : std::max<uint32_t>(hdr->Loops, 1))
-                      : 1;
+    h->Plays = looped
+                   ? (hdr->Loops == kLoopForever ? kLoopForever : std::max<uint32_t>(hdr->Loops, 1))
+                   : 1;
     h->Silence = h->Format.BitsPerSample == 8 ? 0x80 : 0;
     h->Offset = 0;
     h->Played = 0;
@@ -253,8 +255,8 @@ struct InputHandle {
   PaStream* Stream = nullptr;
   bool Started = false;
   std::array<WaveHeader*, kQueueSlots> Queue{};
-  std::atomic<uint32_t> Head{0};  // next to fill; advanced by the consumer
-  std::atomic<uint32_t> Tail{0};  // next free slot; advanced by the caller
+  std::atomic<uint32_t> Head{0};      // next to fill; advanced by the consumer
+  std::atomic<uint32_t> Tail{0};      // next free slot; advanced by the caller
   std::atomic<uint64_t> Position{0};  // bytes delivered into buffers since start
   std::atomic<uint64_t>* Overruns = nullptr;
 
