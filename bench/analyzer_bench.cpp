@@ -179,10 +179,6 @@ void BM_WholeBlock(benchmark::State& state) {
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   LabelAgainstDuration(state, elapsed.count(), static_cast<double>(state.iterations()),
                        n / 44100.0);
-  // Cost of a block as a fraction of the time it covers at 44,100 Hz.
-  state.counters["rt_fraction"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * n / 44100.0,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_WholeBlock)
     ->ArgNames({"n", "mode"})
@@ -192,7 +188,7 @@ BENCHMARK(BM_WholeBlock)
 // acquisition loop for eight blocks (capture waits on the virtual clock,
 // buffer queueing, conversion, transform, peak, scaling and drawing) on the
 // loopback cable while the generator plays a tone; the simulated cable's
-// recording is included. "rt_fraction" is the time per block over the
+// recording is included. The label gives the time per block against the
 // block's duration N / rate.
 void BM_CycleBlock(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
@@ -226,8 +222,6 @@ void BM_CycleBlock(benchmark::State& state) {
   LabelAgainstDuration(state, elapsed.count(), blocks, static_cast<double>(n) / rate);
   state.counters["block_s"] =
       benchmark::Counter(blocks, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  state.counters["rt_fraction"] = benchmark::Counter(
-      blocks * n / rate, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_CycleBlock)
     ->ArgNames({"n", "rate"})
