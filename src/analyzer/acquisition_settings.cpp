@@ -262,48 +262,52 @@ static void MakeLive(AppState& S, const SourceFormat& r) {
   S.ChannelSelect = r.ChannelSelect;
 }
 
-static void ApplyRateItem(TZorvaneForm& f) {
-  switch (f.S.SampleRate) {
+bool TZorvaneForm::ClickRateItem(int rate) {
+  switch (rate) {
     case 8000:
-      f.N80001Click();
-      break;
+      N80001Click();
+      return true;
     case 11025:
-      f.N110251Click();
-      break;
+      N110251Click();
+      return true;
     case 22050:
-      f.N220501Click();
-      break;
+      N220501Click();
+      return true;
     case 44100:
-      f.N441001Click();
-      break;
+      N441001Click();
+      return true;
     case 48000:
-      f.N480001Click();
-      break;
+      N480001Click();
+      return true;
     default:
-      // A rate no menu item offers (a WAV file's own): keep it, check none.
-      for (const char* name : kRateItems) f.Find(name)->SetChecked(false);
-      f.S.NyquistHz = f.S.SampleRate / 2;
-      break;
+      return false;
   }
 }
 
-static void ApplySizeItem(TZorvaneForm& f) {
-  switch (f.S.TransformSize) {
+bool TZorvaneForm::ClickSizeItem(int size) {
+  switch (size) {
     case 1024:
-      f.N10241Click();
-      break;
+      N10241Click();
+      return true;
     case 2048:
-      f.N20481Click();
-      break;
+      N20481Click();
+      return true;
     case 4096:
-      f.N40961Click();
-      break;
+      N40961Click();
+      return true;
     case 8192:
-      f.N81921Click();
-      break;
+      N81921Click();
+      return true;
     default:
-      break;
+      return false;
   }
+}
+
+static void ApplyRateItem(TZorvaneForm& f) {
+  if (f.ClickRateItem(f.S.SampleRate)) return;
+  // A rate no menu item offers (a WAV file's own): keep it, check none.
+  for (const char* name : kRateItems) f.Find(name)->SetChecked(false);
+  f.S.NyquistHz = f.S.SampleRate / 2;
 }
 
 void TZorvaneForm::ApplyBoardFormat() {
@@ -322,7 +326,7 @@ void TZorvaneForm::ApplyBoardFormat() {
     default:
       break;
   }
-  ApplySizeItem(*this);
+  ClickSizeItem(S.TransformSize);
 }
 
 void TZorvaneForm::ApplyFileFormat() {
@@ -342,7 +346,7 @@ void TZorvaneForm::ApplyFileFormat() {
     S.BytesPerSample = 1;
   else if (S.SavedFileFormat.BitsPerSample == 16)
     S.BytesPerSample = 2;
-  ApplySizeItem(*this);
+  ClickSizeItem(S.TransformSize);
 }
 
 // ---- Event wiring of the analyzer's buttons, menus and timers ----
@@ -357,7 +361,7 @@ void TZorvaneForm::WireAcquisition() {
   LineBarBtn->OnClick = [this] { LineBarBtnClick(); };
   NormalBtn->OnClick = [this] { NormalBtnClick(); };
   ProcessGainTrackBar->OnChange = [this] { ProcessGainTrackBarChange(); };
-  const std::pair<const char*, void (TZorvaneForm::*)()> items[] = {
+  WireClicks({
       {"Mic1", &TZorvaneForm::Mic1Click},
       {"Left1", &TZorvaneForm::Left1Click},
       {"Right1", &TZorvaneForm::Right1Click},
@@ -390,11 +394,7 @@ void TZorvaneForm::WireAcquisition() {
       {"CloseWavefile1", &TZorvaneForm::CloseWavefile1Click},
       {"SoundBoard1", &TZorvaneForm::SoundBoard1Click},
       {"WaveFile1", &TZorvaneForm::WaveFile1Click},
-  };
-  for (const auto& [name, handler] : items) {
-    auto h = handler;
-    Find(name)->OnClick = [this, h] { (this->*h)(); };
-  }
+  });
 }
 
 }  // namespace zorvane

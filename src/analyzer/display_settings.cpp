@@ -112,45 +112,12 @@ void ReapplyResolution(TZorvaneForm& f, int v) {
 // a value no item offers is kept as it is.
 void ApplySize(TZorvaneForm& f, int size) {
   f.S.TransformSize = size;
-  switch (size) {
-    case 1024:
-      f.N10241Click();
-      break;
-    case 2048:
-      f.N20481Click();
-      break;
-    case 4096:
-      f.N40961Click();
-      break;
-    case 8192:
-      f.N81921Click();
-      break;
-    default:
-      break;
-  }
+  f.ClickSizeItem(size);
 }
 
 void ApplyRate(TZorvaneForm& f, int rate) {
   f.S.SampleRate = rate;
-  switch (rate) {
-    case 8000:
-      f.N80001Click();
-      break;
-    case 11025:
-      f.N110251Click();
-      break;
-    case 22050:
-      f.N220501Click();
-      break;
-    case 44100:
-      f.N441001Click();
-      break;
-    case 48000:
-      f.N480001Click();
-      break;
-    default:
-      break;
-  }
+  f.ClickRateItem(rate);
 }
 
 // The common start of the three display switches: no switch while a sweep
@@ -483,7 +450,7 @@ void TZorvaneForm::WireDisplaySettings() {
   VerticalBtn->OnClick = [this] { VerticalBtnClick(); };
   VerticalResBtn->OnClick = [this] { VerticalResBtnClick(); };
   RefScrollBar->OnChange = [this] { RefScrollBarChange(); };
-  const std::pair<const char*, void (TZorvaneForm::*)()> items[] = {
+  WireClicks({
       {"Frequency1", &TZorvaneForm::Frequency1Click},
       {"Waterfall1", &TZorvaneForm::Waterfall1Click},
       {"TimeDisplay", &TZorvaneForm::TimeDisplayClick},
@@ -506,11 +473,7 @@ void TZorvaneForm::WireDisplaySettings() {
       {"Blue2", &TZorvaneForm::Blue2Click},
       {"RedGreen2", &TZorvaneForm::RedGreen2Click},
       {"BlackandWhite1", &TZorvaneForm::BlackandWhite1Click},
-  };
-  for (const auto& [name, handler] : items) {
-    auto h = handler;
-    Find(name)->OnClick = [this, h] { (this->*h)(); };
-  }
+  });
 }
 
 }  // namespace zorvane

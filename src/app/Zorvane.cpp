@@ -233,6 +233,13 @@ void TZorvaneForm::FormDestroy() {
   }
 }
 
+void TZorvaneForm::WireClicks(std::initializer_list<std::pair<const char*, ClickHandler>> items) {
+  for (const auto& [name, handler] : items) {
+    const ClickHandler h = handler;
+    Find(name)->OnClick = [this, h] { (this->*h)(); };
+  }
+}
+
 void TZorvaneForm::WireShell() {
   QuitBtn->OnClick = [this] { QuitBtnClick(); };
   Find("Exit1")->OnClick = [this] { Exit1Click(); };

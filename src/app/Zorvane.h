@@ -3,9 +3,11 @@
 // that own them (generator/, audio/, analyzer/, sweep/, wavefile/, export/).
 #pragma once
 
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -206,6 +208,10 @@ class TZorvaneForm {
   // ---- Source records ----
   void SaveBoardFormat();
   void ApplyBoardFormat();
+  // Put a rate or transform size in force through its menu item; false when
+  // no item offers the value (nothing is clicked then).
+  bool ClickRateItem(int rate);
+  bool ClickSizeItem(int size);
   void ApplyFileFormat();
 
   // ---- Sweep ----
@@ -282,6 +288,8 @@ class TZorvaneForm {
   void WireAnalyzerView();
   void WireFrequencyControls();
   void WireDisplaySettings();
+  using ClickHandler = void (TZorvaneForm::*)();
+  void WireClicks(std::initializer_list<std::pair<const char*, ClickHandler>> items);
 
   std::vector<std::unique_ptr<Control>> controls_;
   std::map<std::string, Control*> byName_;
