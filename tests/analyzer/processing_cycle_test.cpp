@@ -30,46 +30,7 @@ size_t Count(const std::vector<std::string>& log, const std::string& op) {
   return static_cast<size_t>(std::count(log.begin(), log.end(), op));
 }
 
-struct RateSize {
-  const char* rateItem;
-  int rate;
-  const char* sizeItem;
-  int size;
-};
-
 }  // namespace
-
-class PeakAtEveryRateAndSize : public ::testing::TestWithParam<RateSize> {};
-
-TEST_P(PeakAtEveryRateAndSize, ReadsTheToneWithinOneBin) {
-  const RateSize p = GetParam();
-  Rig rig;
-  PlayTone(rig, 1000.0f);
-  rig.F().Find(p.rateItem)->Click();
-  rig.F().Find(p.sizeItem)->Click();
-  RunFor(rig, 1500);
-  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
-  const double bin = static_cast<double>(p.rate) / p.size;
-  EXPECT_NEAR(rig.S().PeakFrequency, 1000.0, bin) << p.rate << " Hz, " << p.size;
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", static_cast<double>(rig.S().PeakFrequency));
-  EXPECT_EQ(rig.F().PeakFreq->Caption(), text);
-  EXPECT_EQ(rig.F().StartBtn->Caption(), "START");
-  EXPECT_EQ(rig.S().CaptureDeviceOpen, 0);
-  EXPECT_EQ(rig.cable.Overruns(), 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cycle, PeakAtEveryRateAndSize,
-    ::testing::Values(
-        RateSize{"N80001", 8000, "N10241", 1024}, RateSize{"N80001", 8000, "N81921", 8192},
-        RateSize{"N110251", 11025, "N20481", 2048}, RateSize{"N220501", 22050, "N10241", 1024},
-        RateSize{"N220501", 22050, "N40961", 4096}, RateSize{"N441001", 44100, "N10241", 1024},
-        RateSize{"N441001", 44100, "N20481", 2048}, RateSize{"N441001", 44100, "N81921", 8192},
-        RateSize{"N480001", 48000, "N10241", 1024}, RateSize{"N480001", 48000, "N40961", 4096}),
-    [](const ::testing::TestParamInfo<RateSize>& info) {
-      return "Rate" + std::to_string(info.param.rate) + "Size" + std::to_string(info.param.size);
-    });
 
 TEST(Cycle, StartAndStopCaptionsAndColours) {
   Rig rig;

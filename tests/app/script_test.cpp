@@ -101,3 +101,13 @@ TEST(Script, CommandsRunNestedInsideAPumpingLoopAndTheEndStopsIt) {
   EXPECT_EQ(s.rig.S().AnalyzerStopRequested, 1);
   EXPECT_EQ(s.rig.F().StartBtn->Caption(), "START");
 }
+
+TEST(Script, PixelRefusesPointsOutsideThePlotAndMalformedLines) {
+  Scripted s;
+  EXPECT_EQ(s.Run("pixel 513 0\npixel 0 -1\npixel 4\npixel 1 2 3\npixel 512 202\n"), 4);
+  ASSERT_EQ(s.err.size(), 4u);
+  EXPECT_EQ(s.err[0], "error: line 1: pixel outside the plot: 513 0");
+  EXPECT_EQ(s.err[1], "error: line 2: pixel outside the plot: 0 -1");
+  EXPECT_EQ(s.err[3], "error: line 4: pixel X Y");
+  ASSERT_EQ(s.out.size(), 1u) << "the far corner is inside";
+}

@@ -1,12 +1,9 @@
-// Frequency entry and musical-note mode as scenarios: each row runs
-// ';'-separated actions on a fresh instrument, then checks the results.
-// Actions: clicks (out mode low mid high set up down oct+ oct-; "up*12"
-// repeats), type:<keys>, erase, paste:<text> (after one key), text:<text>
-// (program-written), press/release/enter, scroll:<position>; state set
-// directly (fhz nhz idx range rate replay); show:<Hz> (note display of a
-// function frequency). Checks: key=value, or key~value (0.02 Hz) for the
-// frequencies f, n, out; colours: Y yellow, R red, B blue, F fuchsia; log:
-// B the bound refusal, N the conversion error naming the text.
+// Frequency entry and musical-note mode as scenarios: each row runs ';'-separated actions on a
+// fresh instrument, then checks the results. Actions: clicks (out mode low mid high set up down
+// oct+ oct-; "up*12" repeats), type:<keys>, erase, paste:<text> (after one key), text:<text>
+// (program-written), press/release/enter, scroll:<pos>; state (fhz nhz idx range rate replay);
+// show:<Hz> (note display of a function frequency). Checks: key=value, key~value (0.02 Hz) for f,
+// n, out; colours Y R B F (yellow red blue fuchsia); log: B bound refusal, N not-a-number error.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include "generator/musical_note.h"
@@ -30,53 +28,37 @@ TEST(FindNoteIndex, NamesEveryNoteFromA0ToE8) {
     FindNoteIndex(static_cast<float>(27.5 * std::pow(2.0, k / 12.0)), idx);
     EXPECT_EQ(idx, k % 12) << k;
   }
-  for (float f : {26.0f, 5500.0f, 28.3166f}) {  // 28.3166: in A0's and A#0's windows
-    int32_t idx = 99;
-    FindNoteIndex(f, idx);
-    EXPECT_EQ(idx, f == 28.3166f ? 1 : 99) << f;
-  }
+  int32_t below = 99, above = 99, both = 99;  // both: in A0's and A#0's windows
+  FindNoteIndex(26.0f, below), FindNoteIndex(5500.0f, above), FindNoteIndex(28.3166f, both);
+  EXPECT_EQ(std::tuple(below, above, both), std::tuple(99, 99, 1));
 }
 
-struct Scenario {
-  const char* actions;
-  const char* checks;
-};
-void PrintTo(const Scenario& s, std::ostream* os) { *os << s.actions << " => " << s.checks; }
-
+using Scenario = std::pair<const char*, const char*>;  // actions, checks
+// clang-format off
 struct Scenarios : ::testing::TestWithParam<Scenario> {
   testing::Rig rig;
   TZorvaneForm& F = rig.F();
   AppState& S = rig.S();
-  Control* Box() const { return F.FrequencyDisplay; }
-  void Type(const std::string& keys) {
-    for (char c : keys) Box()->UserKey(c);
-  }
+  Control* const box = F.FrequencyDisplay;
   using Do = std::function<void(const std::string&)>;
-  Do Click(Control* TZorvaneForm::*c) {
-    return [this, c](auto&) { (F.*c)->Click(); };
-  }
-  // clang-format off
+  void Type(const std::string& keys) { for (char c : keys) box->UserKey(c); }
+  Do Click(Control* c) { return [c](auto&) { c->Click(); }; }
+  Do Set(float* f) { return [f](auto& v) { *f = std::stof(v); }; }
+  Do Set(int32_t* i) { return [i](auto& v) { *i = std::stoi(v); }; }
   const std::map<std::string, Do> actions = {
-      {"out", Click(&TZorvaneForm::OutputBtn)}, {"mode", Click(&TZorvaneForm::ModeBtn)},
-      {"low", Click(&TZorvaneForm::LowFreqBtn)}, {"mid", Click(&TZorvaneForm::MidFreqBtn)},
-      {"high", Click(&TZorvaneForm::HighFreqBtn)}, {"set", Click(&TZorvaneForm::SetFreqBtn)},
-      {"up", Click(&TZorvaneForm::NoteUpBtn)}, {"down", Click(&TZorvaneForm::NoteDownBtn)},
-      {"oct+", Click(&TZorvaneForm::OctaveUPBtn)}, {"oct-", Click(&TZorvaneForm::OctaveDownBtn)},
-      {"type", [this](auto& s) { Type(s); }}, {"text", [this](auto& s) { Box()->SetText(s); }},
-      {"erase", [this](auto&) { Type(std::string(Box()->Text().size(), '\b')); }},
-      {"paste", [this](auto& s) { Type("\b"); Box()->SetText(s); }},
-      {"press", [this](auto&) { Type("\r"); }},
-      {"release", [this](auto&) { Box()->UserKeyUp(13); }},
-      {"enter", [this](auto&) { Type("\r"); Box()->UserKeyUp(13); }},
-      {"scroll", [this](auto& s) { F.FreqScrollBar->UserScroll(std::stoi(s)); }},
-      {"fhz", [this](auto& s) { S.FunctionFrequency = std::stof(s); }},
-      {"show", [this](auto& s) { S.FunctionFrequency = std::stof(s); F.ShowMusicalNote(); }},
-      {"nhz", [this](auto& s) { S.NoteFrequency = std::stof(s); }},
-      {"idx", [this](auto& s) { S.NoteIndex = std::stoi(s); }},
-      {"range", [this](auto& s) { S.FrequencyRange = std::stoi(s); }},
-      {"rate", [this](auto& s) { S.SampleRate = std::stoi(s); }},
-      {"replay", [this](auto&) { S.ApplyingConfiguration = 1; }}};
-
+      {"out", Click(F.OutputBtn)}, {"mode", Click(F.ModeBtn)}, {"low", Click(F.LowFreqBtn)},
+      {"mid", Click(F.MidFreqBtn)}, {"high", Click(F.HighFreqBtn)}, {"set", Click(F.SetFreqBtn)},
+      {"up", Click(F.NoteUpBtn)}, {"down", Click(F.NoteDownBtn)}, {"oct+", Click(F.OctaveUPBtn)},
+      {"oct-", Click(F.OctaveDownBtn)}, {"rate", Set(&S.SampleRate)}, {"idx", Set(&S.NoteIndex)},
+      {"fhz", Set(&S.FunctionFrequency)}, {"nhz", Set(&S.NoteFrequency)},
+      {"range", Set(&S.FrequencyRange)}, {"replay", [&](auto&) { S.ApplyingConfiguration = 1; }},
+      {"type", [&](auto& v) { Type(v); }}, {"text", [&](auto& v) { box->SetText(v); }},
+      {"erase", [&](auto&) { Type(std::string(box->Text().size(), '\b')); }},
+      {"paste", [&](auto& v) { Type("\b"); box->SetText(v); }},
+      {"press", [&](auto&) { Type("\r"); }}, {"release", [&](auto&) { box->UserKeyUp(13); }},
+      {"enter", [&](auto&) { Type("\r"); box->UserKeyUp(13); }},
+      {"scroll", [&](auto& v) { F.FreqScrollBar->UserScroll(std::stoi(v)); }},
+      {"show", [&](auto& v) { S.FunctionFrequency = std::stof(v); F.ShowMusicalNote(); }}};
   std::map<std::string, std::string> Actual() const {
     const std::map<Color, std::string> tone = {
         {colors::Yellow, "Y"}, {colors::Red, "R"}, {colors::Blue, "B"}, {colors::Fuchsia, "F"}};
@@ -88,33 +70,21 @@ struct Scenarios : ::testing::TestWithParam<Scenario> {
       log += m.Title == "Frequency Set" &&
              m.Text == "Frequency must be greater than 20 Hz and less than 22050 Hz" ? "B"
            : m.Title == "Zorvane Function-Sweep Generator" &&
-             m.Text == "'" + Box()->Text() + "' is not a valid floating point value" ? "N"
+             m.Text == "'" + box->Text() + "' is not a valid floating point value" ? "N"
            : "[" + m.Title + ": " + m.Text + "]";
-    return {{"text", Box()->Text()}, {"col", tone.at(Box()->FontColor())}, {"log", log},
+    return {{"text", box->Text()}, {"col", tone.at(box->FontColor())}, {"log", log},
             {"note", F.MusicalLabel->Caption() + "|" + F.SuperscriptFreq->Caption() + "|" +
                      F.SubscriptFreq->Caption()},
             {"idx", n(S.NoteIndex)}, {"range", n(S.FrequencyRange)}, {"w", n(rig.out.Writes)},
             {"bar", n(bar->Position()) + "/" + n(bar->SmallChange()) + "/" + n(bar->LargeChange())},
             {"btn", look(F.LowFreqBtn) + " " + look(F.MidFreqBtn) + " " + look(F.HighFreqBtn)},
             {"mode", look(F.ModeBtn) + (bar->Enabled() ? "" : " disabled") +
-                     (Box()->ReadOnly() ? " read-only" : "")}};
-  }
-  // clang-format on
-  // The device plays exactly the sine loop of hz.
-  void ExpectPlays(float hz) {
-    std::vector<uint8_t> loop(kOutputBufferBytes);
-    std::vector<float> work(kSynthesisWorkLen);
-    uint16_t bytes = 0;
-    uint32_t seed = 1;
-    SynthesizeWaveform(loop.data(), work.data(), hz, 0, bytes, seed);
-    ASSERT_NE(rig.cable.PlayingData(), nullptr);
-    ASSERT_EQ(rig.cable.PlayingLoopBytes(), bytes);
-    EXPECT_EQ(0, std::memcmp(rig.cable.PlayingData(), loop.data(), bytes)) << hz;
+                     (box->ReadOnly() ? " read-only" : "")}};
   }
 };
 
 TEST_P(Scenarios, Run) {
-  std::stringstream script(GetParam().actions), checks(GetParam().checks);
+  std::stringstream script(GetParam().first), checks(GetParam().second);
   for (std::string a; std::getline(script, a, ';');) {
     const size_t colon = a.find(':'), star = a.find('*');
     const auto act = actions.find(a.substr(0, std::min(colon, star)));
@@ -128,29 +98,29 @@ TEST_P(Scenarios, Run) {
   for (std::string c; std::getline(checks, c, ';');) {
     const size_t op = c.find_first_of("=~");
     const std::string key = c.substr(0, op), v = c.substr(op + 1);
-    // clang-format off
-    if (hz.count(key) && c[op] == '~') EXPECT_NEAR(hz.at(key), std::stof(v), 0.02) << key;
-    else if (hz.count(key)) EXPECT_EQ(hz.at(key), std::stof(v)) << key;
-    else if (key == "plays" && v == "none") EXPECT_EQ(rig.cable.PlayingData(), nullptr);
-    else if (key == "plays")
-      ExpectPlays(v == "n" ? S.NoteFrequency : v == "f" ? S.FunctionFrequency : std::stof(v));
-    else if (actual.count(key)) EXPECT_EQ(actual.at(key), v) << key;
-    else ADD_FAILURE() << "unknown check " << c;
-    // clang-format on
+    if (hz.count(key)) EXPECT_NEAR(hz.at(key), std::stof(v), c[op] == '~' ? 0.02 : 0.0) << key;
+    else if (key != "plays") EXPECT_EQ(actual.count(key) ? actual.at(key) : "unknown", v) << key;
+    else if (v == "none") EXPECT_EQ(rig.cable.PlayingData(), nullptr);
+    else {  // the device plays exactly the sine loop of that frequency
+      const float f = v == "n" ? S.NoteFrequency : v == "f" ? S.FunctionFrequency : std::stof(v);
+      std::vector<uint8_t> loop(kOutputBufferBytes); std::vector<float> work(kSynthesisWorkLen);
+      uint16_t bytes = 0; uint32_t seed = 1;
+      SynthesizeWaveform(loop.data(), work.data(), f, 0, bytes, seed);
+      ASSERT_TRUE(rig.cable.PlayingData() && rig.cable.PlayingLoopBytes() == bytes) << f;
+      EXPECT_EQ(0, std::memcmp(rig.cable.PlayingData(), loop.data(), bytes)) << f;
+    }
   }
 }
 
-// clang-format off
-// Octave marks change between B and C; beyond the named range the name is
-// "?". NaN matches nothing: the name falls back to NoteIndex (never read
-// outside the table) and the marks keep their design text.
-const Scenario kNoteDisplay[] = {
+// Octave marks change between B and C; beyond the named range the name is "?". NaN matches
+// nothing: the name falls back to NoteIndex (never read outside the table), the marks keep their
+// design text.
+const Scenario kNotes[] = {
     {"show:20.01", "note=?| | "}, {"show:65.41", "note=C| |2"}, {"show:123.47", "note=B| |2"},
     {"show:130.81", "note=C| |1"}, {"show:1046.5", "note=C|2| "}, {"show:2093", "note=C|3| "},
-    {"show:4400", "note=?| | "}, {"show:5000", "note=?| | "}, {"idx:5;show:nan", "note=D|1|1"},
-    {"idx:12;show:nan", "note=?|1|1"}, {"idx:-1;show:nan", "note=?|1|1"}};
-// Every step click, refused or not, refreshes the note and restarts the output.
-const Scenario kNoteMode[] = {
+    {"show:4400", "note=?| | "}, {"idx:5;show:nan", "note=D|1|1"},
+    {"idx:12;show:nan", "note=?|1|1"}, {"idx:-1;show:nan", "note=?|1|1"},
+    // Every step click, refused or not, refreshes the note and restarts the output.
     {"out;type:5;mode", "mode=MUSICF disabled read-only;text=261.6;col=Y;note=C| | ;w=2;plays=n"},
     {"out;mode;mode", "mode=FUNCR;text=200.0;note=G| |1;f=200.01;w=3;plays=200.01"},
     {"mode;out;nhz:27.5;down", "n=27.5;idx=10;text=261.6;note=A| |4;w=2;plays=27.5"},
@@ -165,24 +135,23 @@ const Scenario kNoteMode[] = {
     {"mode;up*12;down*12", "n~261.63;idx=10;text=261.6;note=C| | "},
     {"out;up;down;oct+;oct-", "n=261.63;idx=10;note=G|1|1;w=1"},
     {"out;mode;low;high;set;scroll:50000;type:5;enter", "f=200.01;out=261.63;range=2;col=Y;w=2"}};
-// Range buttons with the output on and off; during the settings replay they
-// only select the decade. A scrolled value is pending until SET.
-const Scenario kRanges[] = {
+// Range buttons with the output on and off; during the settings replay they only select the
+// decade. A scrolled value is pending until SET.
+const Scenario kEntry[] = {
     {"out;scroll:50000;low", "range=1;bar=20000/100/1000;f=20.01;text=20.0;col=Y;w=2;plays=20.01"},
     {"out;scroll:50000;mid", "range=2;bar=20000/10/100;f=200.01;text=200.0;col=Y;w=2;plays=200.01"},
     {"out;scroll:50000;high", "range=3;bar=20000/1/10;btn=OFFB OFFB ONR;col=Y;w=2;plays=2000.01"},
     {"scroll:50000;low", "f=20.01;text=20.0;col=Y;btn=ONR OFFB OFFB;plays=none"},
-    {"high;low;out", "w=1;plays=20.01"}, {"low;mid;out", "btn=OFFB ONR OFFB;w=1;plays=200.01"},
+    {"low;mid;out", "btn=OFFB ONR OFFB;w=1;plays=200.01"},
     {"low;high;out", "range=3;text=2000.0;w=1;plays=2000.01"},
     {"out;paste:x;replay;fhz:1234.56;high", "range=3;btn=OFFB OFFB ONR;text=1234.6;col=R;w=1"},
     {"scroll:50000;mode;replay;high", "range=3;btn=OFFB OFFB ONR;f=500;text=261.6"},
     {"out;low;scroll:123456", "text=123.5;col=R;f=123.456;out=20.01;w=2;plays=20.01"},
     {"out;low;scroll:123456;set", "text=123.5;col=Y;f=123.5;w=3;plays=123.5"},
-    {"range:7;scroll:30000", "f=200.01;text=200.0;col=R"}};
-// Bounds at 44,100 and 8,000 Hz (the message names 22050 Hz regardless), the
-// key filter, Enter confirming on press and again on release, SET on an
-// in-force text, and the note following only the first edit after a confirmation.
-const Scenario kEntry[] = {
+    {"range:7;scroll:30000", "f=200.01;text=200.0;col=R"},
+    // Bounds at 44,100 and 8,000 Hz (the message names 22050 Hz regardless), the key filter,
+    // Enter confirming on press and again on release, SET on an in-force text, and the note
+    // following only the first edit after a confirmation.
     {"out;erase;type:20;set", "f=20;text=20.0;col=Y;log=;w=2;plays=20"},
     {"out;erase;type:19.9;set", "f=200.01;text=200.009994506836;col=Y;log=B;w=2;plays=200.01"},
     {"erase;type:22050.9;set", "f=22050.9;log="}, {"erase;type:22051;set", "f=200.01;log=B"},
@@ -192,19 +161,14 @@ const Scenario kEntry[] = {
     {"out;erase;type:440;press", "f=440;text=440.0;col=Y;note=A| | ;w=2;plays=440"},
     {"out;erase;type:440;enter", "f=440;text=440.0;col=Y;w=3;plays=440"},
     {"out;text:not read;fhz:440;set", "text=not read;log=;w=2;plays=440"},
-    {"enter;fhz:440;type:1;fhz:261.63;type:2", "text=200.012;note=A| | "}};
-// Text that is no number: SET, the Enter press and its release each report
-// it, and nothing else changes.
-const Scenario kNotANumber[] = {
+    {"enter;fhz:440;type:1;fhz:261.63;type:2", "text=200.012;note=A| | "},
+    // Text that is no number: SET, Enter's press and release each report it; nothing else changes.
     {"out;paste:;set;enter", "log=NNN;text=;col=R;f=200.01;out=200.01;w=1"},
     {"out;paste:.;set;enter", "log=NNN;text=.;col=R;w=1"}, {"paste:1..2;set", "log=N"},
     {"paste:two hundred;set", "log=N"}, {"paste:440Hz;set", "log=N"}, {"paste:1,5;set", "log=N"},
     {"paste: 440;set", "log=N"}, {"paste:inf;set", "log=N"}, {"paste:2e;set", "log=N"}};
-INSTANTIATE_TEST_SUITE_P(NoteDisplay, Scenarios, ::testing::ValuesIn(kNoteDisplay));
-INSTANTIATE_TEST_SUITE_P(NoteMode, Scenarios, ::testing::ValuesIn(kNoteMode));
-INSTANTIATE_TEST_SUITE_P(Ranges, Scenarios, ::testing::ValuesIn(kRanges));
+INSTANTIATE_TEST_SUITE_P(Notes, Scenarios, ::testing::ValuesIn(kNotes));
 INSTANTIATE_TEST_SUITE_P(Entry, Scenarios, ::testing::ValuesIn(kEntry));
-INSTANTIATE_TEST_SUITE_P(NotANumber, Scenarios, ::testing::ValuesIn(kNotANumber));
 // clang-format on
 
 }  // namespace
