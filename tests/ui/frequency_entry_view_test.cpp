@@ -24,6 +24,7 @@ const QColor kRed(255, 0, 0);       // the value shown is pending
 
 struct FrequencyEntry : InstrumentWindow {
   QLineEdit* entry = Widget<QLineEdit>("FrequencyDisplay");
+  void SetUp() override { ASSERT_NE(entry, nullptr); }
 
   QColor TextColor() const { return entry->palette().color(QPalette::Text); }
   std::string Shown() const { return entry->text().toStdString(); }
@@ -32,10 +33,10 @@ struct FrequencyEntry : InstrumentWindow {
   std::string Note() {
     return Label("SuperscriptFreq") + "|" + Label("MusicalLabel") + "|" + Label("SubscriptFreq");
   }
-  void Erase(int n) {
-    for (int i = 0; i < n; ++i) QTest::keyClick(entry, Qt::Key_Backspace);
+  void Retype(int erase, const char* keys) {
+    for (int i = 0; i < erase; ++i) QTest::keyClick(entry, Qt::Key_Backspace);
+    QTest::keyClicks(entry, keys);
   }
-  void Click(const char* button) { QTest::mouseClick(window.WidgetFor(button), Qt::LeftButton); }
   // Triggers an entry of the toolkit's own context menu for the box.
   void ContextMenu(const QString& label) {
     std::unique_ptr<QMenu> menu(entry->createStandardContextMenu());
@@ -47,69 +48,46 @@ struct FrequencyEntry : InstrumentWindow {
 
 }  // namespace
 
-TEST_F(FrequencyEntry, OnlyDigitsPointAndBackspaceReachTheBoxAndTypingMakesItPending) {
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(Shown(), "200.0");
-  EXPECT_EQ(TextColor(), kYellow);
+TEST_F(FrequencyEntry, OnlyTheModelsKeysAndMenuEditsChangeThePendingValueAndEnterConfirms) {
+  // The note labels keep their design captions until the first edit.
+  EXPECT_EQ(Note(), "1|G|1");
   QTest::keyClick(entry, Qt::Key_Backspace);
   EXPECT_EQ(TextColor(), kRed) << "a single Backspace marks the value pending";
-  Erase(4);
-
   // Letters (either case), signs, spaces and other punctuation never appear.
-  QTest::keyClicks(entry, "1a2 +-.B,5xZ_*/e");
+  Retype(4, "1a2 +-.B,5xZ_*/e");
   EXPECT_EQ(Shown(), "12.5");
-  EXPECT_EQ(TextColor(), kRed);
   EXPECT_FLOAT_EQ(form.S.FunctionFrequency, 200.01f) << "typed but not confirmed";
+  EXPECT_EQ(Note(), " |G|1") << "the note of the frequency in force, not of the text";
 
-  // Keys the model does not take edit nothing: the line edit's own Delete
-  // would remove the "1" in front of the cursor here.
-  QTest::keyClick(entry, Qt::Key_Home);
-  QTest::keyClick(entry, Qt::Key_Delete);
-  EXPECT_EQ(Shown(), "12.5");
-}
-
-TEST_F(FrequencyEntry, EnterConfirmsTheTypedValueAndTheNoteFollows) {
-  ASSERT_NE(entry, nullptr);
-  // The labels keep their design captions until the first edit, which shows
-  // the note of the frequency in force (200.01 Hz), not of the typed text.
-  EXPECT_EQ(Note(), "1|G|1");
-  Erase(5);
-  EXPECT_EQ(Note(), " |G|1");
-  QTest::keyClicks(entry, "1000");
-  QTest::keyClick(entry, Qt::Key_Return);
+  Retype(4, "1000\r");
   EXPECT_EQ(Shown(), "1000.0");
   EXPECT_EQ(TextColor(), kYellow);
   EXPECT_FLOAT_EQ(form.S.OutputFrequency, 1000.0f);
   EXPECT_EQ(Note(), "1|B| ");
-
   // The keypad's Enter confirms as well; 1050 Hz lies past the octave mark.
-  Erase(6);
-  QTest::keyClicks(entry, "1050");
+  Retype(6, "1050");
   QTest::keyClick(entry, Qt::Key_Enter);
   EXPECT_FLOAT_EQ(form.S.FunctionFrequency, 1050.0f);
   EXPECT_EQ(Note(), "2|C| ");
-}
+  // Keys the model does not take edit nothing; the line edit's Delete would take the "1".
+  QTest::keyClick(entry, Qt::Key_Home);
+  QTest::keyClick(entry, Qt::Key_Delete);
+  EXPECT_EQ(Shown(), "1050.0");
 
-TEST_F(FrequencyEntry, EditsFromTheContextMenuReachTheModel) {
-  ASSERT_NE(entry, nullptr);
   // The toolkit's own menu edits the text without a key press; the model
   // must hold what the box shows, or Enter would confirm another value.
   QApplication::clipboard()->setText("5");
   ContextMenu("Paste");
-  EXPECT_NE(Shown(), "200.0");
+  EXPECT_NE(Shown(), "1050.0");
   EXPECT_EQ(form.FrequencyDisplay->Text(), Shown());
-
   entry->selectAll();
   ContextMenu("Delete");
-  EXPECT_EQ(Shown(), "");
   EXPECT_EQ(form.FrequencyDisplay->Text(), "");
-  QTest::keyClicks(entry, "300");
-  QTest::keyClick(entry, Qt::Key_Return);
+  QTest::keyClicks(entry, "300\r");
   EXPECT_FLOAT_EQ(form.S.FunctionFrequency, 300.0f);
 }
 
 TEST_F(FrequencyEntry, MusicModeLocksTheEntryAndTheScrollBar) {
-  ASSERT_NE(entry, nullptr);
   QWidget* bar = window.WidgetFor("FreqScrollBar");
   // In FUNC mode a click on the bar's right arrow steps 0.1 Hz, pending.
   const QPoint rightArrow(bar->width() - 3, bar->height() / 2);
@@ -117,23 +95,20 @@ TEST_F(FrequencyEntry, MusicModeLocksTheEntryAndTheScrollBar) {
   EXPECT_EQ(Shown(), "200.1");
   EXPECT_EQ(TextColor(), kRed);
 
-  Click("ModeBtn");
+  QTest::mouseClick(window.WidgetFor("ModeBtn"), Qt::LeftButton);
   EXPECT_TRUE(entry->isReadOnly());
   EXPECT_FALSE(bar->isEnabled());
   EXPECT_EQ(Shown(), "261.6");  // the note frequency, in force
   EXPECT_EQ(TextColor(), kYellow);
-  // Neither typing, Enter nor the bar changes anything now.
-  QTest::keyClicks(entry, "12a");
-  QTest::keyClick(entry, Qt::Key_Backspace);
-  QTest::keyClick(entry, Qt::Key_Return);
+  // Neither typing, Backspace, Enter nor the bar changes anything now.
+  QTest::keyClicks(entry, "12a\b\r");
   QTest::mouseClick(bar, Qt::LeftButton, {}, rightArrow);
   EXPECT_EQ(form.FrequencyDisplay->Text(), "261.6");
   EXPECT_EQ(form.FreqScrollBar->Position(), 20010);
   EXPECT_FLOAT_EQ(form.S.FunctionFrequency, 200.1f);
 
   // Back in FUNC mode the entry and the bar work again.
-  Click("ModeBtn");
-  EXPECT_FALSE(entry->isReadOnly());
+  QTest::mouseClick(window.WidgetFor("ModeBtn"), Qt::LeftButton);
   EXPECT_TRUE(bar->isEnabled());
   QTest::keyClick(entry, Qt::Key_Backspace);
   EXPECT_EQ(Shown(), "200.");
