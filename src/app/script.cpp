@@ -51,6 +51,10 @@ std::string Unescape(const std::string& s) {
   return out;
 }
 
+// The longest wait a script may ask for.
+constexpr long long kMaxWaitMs = 24LL * 60 * 60 * 1000;
+
+// A decimal integer; beyond the range of long long it saturates.
 bool ParseInt(const std::string& s, long long& v) {
   if (s.empty()) return false;
   char* end = nullptr;
@@ -278,6 +282,10 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     long long ms;
     if (!ParseInt(rest, ms) || ms < 0) {
       Error(number, "wait MS");
+      return;
+    }
+    if (ms > kMaxWaitMs) {
+      Error(number, "wait at most " + std::to_string(kMaxWaitMs) + " ms (one day)");
       return;
     }
     resumeAtUs_ = platform_.NowUs() + ms * 1000;
