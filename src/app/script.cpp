@@ -86,6 +86,12 @@ ScriptRunner::ScriptRunner(TZorvaneForm& form, HeadlessPlatform& platform,
                            std::function<void(const std::string&)> err)
     : form_(form), platform_(platform), out_(std::move(out)), err_(std::move(err)) {
   platform_.DeliverUserEvents = [this] { Deliver(); };
+  // The next command is due when the running wait ends; once the script is
+  // over and its last wait has passed, nothing more is coming.
+  platform_.NextUserEventUs = [this] {
+    return next_ < lines_.size() || platform_.NowUs() < resumeAtUs_ ? resumeAtUs_
+                                                                    : Platform::kNoEvent;
+  };
 }
 
 int ScriptRunner::Run(std::istream& in) {
@@ -101,16 +107,8 @@ int ScriptRunner::Run(const std::vector<std::string>& lines) {
   resumeAtUs_ = platform_.NowUs();
   // The message loop: deliver commands, let time pass while a wait runs.
   while (!platform_.Terminated() && (next_ < lines_.size() || platform_.NowUs() < resumeAtUs_)) {
-    if (platform_.NowUs() < resumeAtUs_) {
-      if (platform_.VirtualClock())
-        platform_.Idle(1);
-      else {
-        platform_.Sleep(1);
-        platform_.ProcessMessages();
-      }
-    } else {
-      platform_.ProcessMessages();
-    }
+    if (platform_.NowUs() < resumeAtUs_) platform_.WaitForEvents(resumeAtUs_);
+    platform_.ProcessMessages();
   }
   return errors_;
 }

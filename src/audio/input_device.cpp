@@ -86,26 +86,30 @@ void TZorvaneForm::ReadCapturePosition() {
                  "Error getting the byte position");
 }
 
-// Both waits also give up once the application has been asked to end: a
-// device whose reset failed never hands its buffers back, and the program
-// could otherwise never return to its message loop to finish.
+// Both waits sleep between pumps until the device finishes a buffer or a
+// message arrives, so a waiting analyzer costs no processor time. They also
+// give up once the application has been asked to end: a device whose reset
+// failed never hands its buffers back, and the program could otherwise never
+// return to its message loop to finish.
 uint32_t TZorvaneForm::WaitBufferA() {
   while (!S.CaptureHeaderA.Done() && !platform.Terminated()) {
     platform.ProcessMessages();
-    platform.Sleep(1);
     if (S.CaptureTimedOut == 1) {
       ResetCaptureDevice();
       StartCapture();
       break;
     }
+    if (S.CaptureHeaderA.Done()) break;
+    platform.WaitForEvents(Platform::kNoEvent);
   }
   return S.CaptureHeaderA.BytesRecorded.load();
 }
 
 uint32_t TZorvaneForm::WaitBufferB() {
   while (!S.CaptureHeaderB.Done() && !platform.Terminated()) {
-    platform.Sleep(2);
     platform.ProcessMessages();
+    if (S.CaptureHeaderB.Done()) break;
+    platform.WaitForEvents(Platform::kNoEvent);
   }
   return S.CaptureHeaderB.BytesRecorded.load();
 }

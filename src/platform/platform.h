@@ -4,6 +4,7 @@
 // them for real; the headless runtime implements them on a virtual clock.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -46,10 +47,25 @@ class Platform {
   // little time pass so that the device can progress; real clocks move anyway.
   virtual void PollingDevice() {}
 
+  // Blocks, without using the processor, until a device wakes the platform
+  // (WakeUp), a user event or a timer is due, a clock-driven device has its
+  // next event (see AddTicker) or the deadline (NowUs time) passes; returns
+  // at once when one of them is already pending. The caller pumps messages
+  // afterwards (a window may already have handled what woke it).
+  virtual void WaitForEvents(int64_t deadlineUs) = 0;
+  // Ends a WaitForEvents in progress, or the next one; callable from any
+  // thread (a device's own thread when it has finished a buffer).
+  virtual void WakeUp() = 0;
+
   // Called with the current time whenever the platform pumps messages or
-  // sleeps; the loopback cable advances its devices from here.
-  void AddTicker(std::function<void(int64_t nowUs)> ticker) {
+  // sleeps; the loopback cable advances its devices from here. nextEvent, if
+  // given, tells when the device will next have something to report (a
+  // buffer full), kNoEvent when nothing is coming.
+  static constexpr int64_t kNoEvent = INT64_MAX;
+  void AddTicker(std::function<void(int64_t nowUs)> ticker,
+                 std::function<int64_t()> nextEvent = nullptr) {
     tickers_.push_back(std::move(ticker));
+    if (nextEvent) nextEvents_.push_back(std::move(nextEvent));
   }
 
  protected:
@@ -57,9 +73,16 @@ class Platform {
     const int64_t now = NowUs();
     for (auto& t : tickers_) t(now);
   }
+  // The earliest next event of the clock-driven devices.
+  int64_t NextDeviceEventUs() const {
+    int64_t next = kNoEvent;
+    for (const auto& e : nextEvents_) next = std::min(next, e());
+    return next;
+  }
 
  private:
   std::vector<std::function<void(int64_t)>> tickers_;
+  std::vector<std::function<int64_t()>> nextEvents_;
 };
 
 }  // namespace zorvane

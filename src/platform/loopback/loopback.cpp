@@ -169,7 +169,7 @@ LoopbackCable::LoopbackCable(Platform& platform, LoopbackOptions options)
     : platform_(platform), options_(options) {
   out_ = std::make_unique<Output>(*this);
   in_ = std::make_unique<Input>(*this);
-  platform_.AddTicker([this](int64_t now) { Advance(now); });
+  platform_.AddTicker([this](int64_t now) { Advance(now); }, [this] { return NextEventUs(); });
 }
 
 LoopbackCable::~LoopbackCable() = default;
@@ -255,5 +255,16 @@ void LoopbackCable::Record(int64_t nowUs) {
 }
 
 void LoopbackCable::Advance(int64_t nowUs) { Record(nowUs); }
+
+int64_t LoopbackCable::NextEventUs() const {
+  if (!rec_.Open || !rec_.Started || stalled_ || rec_.Queue.empty()) return Platform::kNoEvent;
+  const WaveHeader* hdr = rec_.Queue.front();
+  const int64_t align = rec_.Format.BlockAlign;
+  const int64_t missing = (hdr->BufferLength - hdr->BytesRecorded.load()) / align;
+  // Record fills frame f once (now - start) * rate / 1e6 >= f + 1.
+  const int64_t frames = rec_.FramesDone + std::max<int64_t>(missing, 1);
+  const int64_t rate = rec_.Format.SamplesPerSec;
+  return rec_.StartUs + (frames * 1'000'000 + rate - 1) / rate;
+}
 
 }  // namespace zorvane

@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <map>
 
 #include "platform/portaudio/pa_library.h"
@@ -299,6 +300,8 @@ struct InputHandle {
   std::atomic<uint32_t> Tail{0};      // next free slot; advanced by the caller
   std::atomic<uint64_t> Position{0};  // bytes delivered into buffers since start
   std::atomic<uint64_t>* Overruns = nullptr;
+  // Told of every buffer the callback completes; set before the stream runs.
+  const std::function<void()>* Notify = nullptr;
 
   bool Empty() const {
     return Head.load(std::memory_order_acquire) == Tail.load(std::memory_order_acquire);
@@ -335,6 +338,7 @@ int InputCallback(const void* input, void*, unsigned long frames, const PaStream
     if (filled == usable) {
       MarkDone(hdr);
       h->Head.store(head + 1, std::memory_order_release);
+      if (*h->Notify) (*h->Notify)();
     }
   }
   h->Position.fetch_add(delivered, std::memory_order_release);
@@ -363,6 +367,7 @@ class PortAudioIn : public WaveIn {
     auto h = std::make_unique<InputHandle>();
     h->Format = fmt;
     h->Overruns = &overruns_;
+    h->Notify = &notify_;
     PaError e;
     {
       e = Pa_OpenStream(&h->Stream, &in, nullptr, fmt.SamplesPerSec, paFramesPerBufferUnspecified,
@@ -455,6 +460,7 @@ class PortAudioIn : public WaveIn {
   }
 
   uint64_t Overruns() const override { return overruns_.load(std::memory_order_relaxed); }
+  void SetBufferDoneNotify(std::function<void()> notify) override { notify_ = std::move(notify); }
 
  private:
   InputHandle* Find(WaveHandle handle) {
@@ -472,6 +478,7 @@ class PortAudioIn : public WaveIn {
   WaveHandle next_ = 1;
   std::map<WaveHandle, std::unique_ptr<InputHandle>> handles_;
   std::atomic<uint64_t> overruns_{0};
+  std::function<void()> notify_;
 };
 
 std::string DeviceName(PaDeviceIndex device) {
