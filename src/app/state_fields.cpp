@@ -526,4 +526,45 @@ bool StateFieldText(const AppState& s, const std::string& name, std::string& out
   return false;
 }
 
+bool StateArrayElementText(const AppState& s, const std::string& expression, std::string& out,
+                           std::string& error) {
+  const size_t open = expression.find('[');
+  if (open == std::string::npos || expression.size() < open + 3 || expression.back() != ']') {
+    error = "not an array element: " + expression;
+    return false;
+  }
+  const std::string name = expression.substr(0, open);
+  const std::string digits = expression.substr(open + 1, expression.size() - open - 2);
+  struct Array {
+    const char* Name;
+    const float* Floats;
+    const int32_t* Ints;
+    int Length;
+  };
+  const Array arrays[] = {
+      {"DisplayValues", s.DisplayValues, nullptr, kArrayLen},
+      {"HoldSpectrum", s.HoldSpectrum, nullptr, kArrayLen},
+      {"Spectrum", s.Spectrum, nullptr, kArrayLen},
+      {"TracePixels", nullptr, s.TracePixels, kTracePixelsLen},
+      {"SweepTracePixels", nullptr, s.SweepTracePixels, kSweepPixelsLen},
+      {"PreviousSweepPixels", nullptr, s.PreviousSweepPixels, kSweepPixelsLen},
+      {"SweepCalCorrection", nullptr, s.SweepCalCorrection, kSweepPixelsLen},
+  };
+  for (const Array& a : arrays) {
+    if (name != a.Name) continue;
+    long index = -1;
+    if (!digits.empty() && digits.size() <= 6 &&
+        digits.find_first_not_of("0123456789") == std::string::npos)
+      index = std::stol(digits);
+    if (index < 0 || index >= a.Length || (a.Floats == nullptr && a.Ints == nullptr)) {
+      error = "index outside " + name + "[0.." + std::to_string(a.Length - 1) + "]: " + digits;
+      return false;
+    }
+    out = a.Floats ? Float(a.Floats[index]) : Int(a.Ints[index]);
+    return true;
+  }
+  error = "no state array named " + name;
+  return false;
+}
+
 }  // namespace zorvane

@@ -11,4 +11,11 @@ namespace zorvane {
 // Returns false for an unknown name.
 bool StateFieldText(const AppState& state, const std::string& name, std::string& out);
 
+// One element of a work array of the state record, named "NAME[INDEX]"
+// (DisplayValues, HoldSpectrum, Spectrum, TracePixels, SweepTracePixels,
+// PreviousSweepPixels, SweepCalCorrection). Returns false with `error` set
+// for an unknown array or an index outside it.
+bool StateArrayElementText(const AppState& state, const std::string& expression, std::string& out,
+                           std::string& error);
+
 }  // namespace zorvane

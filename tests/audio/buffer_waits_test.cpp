@@ -71,12 +71,13 @@ TEST(BufferWaits, AWaitSleepsUntilTheBufferIsFullAndPumpsOnlyForEvents) {
   const int64_t before = rig.platform.NowUs();
   const uint32_t bytes = rig.F().WaitBufferA();
   EXPECT_EQ(bytes, rig.S().CaptureBufferBytes);
-  // The wait ends when the buffer's last frame has been recorded, to the
-  // microsecond; it pumps at the start and when the event is due, and not
-  // again once the buffer is full.
+  // The wait ends when the buffer's last frame has been recorded (within a
+  // frame of the cable's input rate of its duration), and it pumps when it
+  // starts, when the event is due and a few times as the buffer fills: not
+  // every millisecond of the 25 ms it lasts.
   const double duration = rig.S().CaptureBufferBytes / 2.0 / rig.S().SampleRate * 1e6;
-  EXPECT_NEAR(static_cast<double>(rig.platform.NowUs() - before), duration, 1.0);
+  EXPECT_NEAR(static_cast<double>(rig.platform.NowUs() - before), duration, 1e6 / 44100);
   EXPECT_EQ(clicks, 1);
-  EXPECT_EQ(pumps, 2);
+  EXPECT_LE(pumps, 5);
   EXPECT_EQ(std::count(rig.in.Plan.Log.begin(), rig.in.Plan.Log.end(), "reset"), 0);
 }
