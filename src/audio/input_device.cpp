@@ -95,8 +95,12 @@ uint32_t TZorvaneForm::WaitBufferA() {
   while (!S.CaptureHeaderA.Done() && !platform.Terminated()) {
     platform.ProcessMessages();
     if (S.CaptureTimedOut == 1) {
-      ResetCaptureDevice();
-      StartCapture();
+      // A stop handled in the pump just now (STOP, opening a file) has shut
+      // the device down: there is nothing left to restart.
+      if (S.AnalyzerStopRequested == 0) {
+        ResetCaptureDevice();
+        StartCapture();
+      }
       break;
     }
     if (S.CaptureHeaderA.Done()) break;

@@ -47,7 +47,8 @@ class HeadlessPlatform : public Platform {
   void WaitForEvents(int64_t deadlineUs) override;
   void WakeUp() override;
 
-  std::optional<std::string> OpenFileDialog(const std::string& title) override;
+  std::optional<std::string> OpenFileDialog(const std::string& title,
+                                            const std::vector<std::string>& filters = {}) override;
   std::optional<std::string> SaveFileDialog(const std::string& title,
                                             const std::string& defaultExt) override;
   bool CopyImageToClipboard(const Bitmap& image) override;
