@@ -268,8 +268,13 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     }
     out_(name + "." + prop + " = " + v);
   } else if (cmd == "state") {
-    std::string v;
-    if (!StateFieldText(form_.S, rest, v)) {
+    std::string v, why;
+    if (rest.find('[') != std::string::npos) {
+      if (!StateElementText(form_.S, rest, v, why)) {
+        Error(number, why);
+        return;
+      }
+    } else if (!StateFieldText(form_.S, rest, v)) {
       Error(number, "no state field named " + rest);
       return;
     }

@@ -1,7 +1,9 @@
 // Field names of the state record, for the remote control's "state" command.
 #include "app/state_fields.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 namespace zorvane {
 
@@ -524,6 +526,44 @@ bool StateFieldText(const AppState& s, const std::string& name, std::string& out
     return true;
   }
   return false;
+}
+
+bool StateElementText(const AppState& s, const std::string& name, std::string& out,
+                      std::string& error) {
+  const size_t open = name.find('[');
+  if (open == std::string::npos || name.size() < open + 3 || name.back() != ']') {
+    error = "state NAME[INDEX]";
+    return false;
+  }
+  const std::string array = name.substr(0, open);
+  const std::string digits = name.substr(open + 1, name.size() - open - 2);
+  const int32_t* ints = nullptr;
+  const float* floats = nullptr;
+  long long length = 0;
+  if (array == "SweepTracePixels") {
+    ints = s.SweepTracePixels, length = kSweepPixelsLen;
+  } else if (array == "PreviousSweepPixels") {
+    ints = s.PreviousSweepPixels, length = kSweepPixelsLen;
+  } else if (array == "SweepCalCorrection") {
+    ints = s.SweepCalCorrection, length = kSweepPixelsLen;
+  } else if (array == "DisplayValues") {
+    floats = s.DisplayValues, length = kArrayLen;
+  } else if (array == "HoldSpectrum") {
+    floats = s.HoldSpectrum, length = kArrayLen;
+  } else {
+    error = "no state array named " + array;
+    return false;
+  }
+  bool number = !digits.empty();
+  for (char c : digits) number = number && c >= '0' && c <= '9';
+  errno = 0;
+  const long long index = number ? std::strtoll(digits.c_str(), nullptr, 10) : -1;
+  if (!number || errno != 0 || index >= length || (ints == nullptr && floats == nullptr)) {
+    error = "index outside " + array + "[0.." + std::to_string(length - 1) + "]: " + digits;
+    return false;
+  }
+  out = ints ? Int(ints[index]) : Float(floats[index]);
+  return true;
 }
 
 }  // namespace zorvane
