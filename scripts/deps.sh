@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev libqt6printsupport6
-  portaudio19-dev libasound2-plugins libcli11-dev libsndfile1-dev libstb-dev
+  portaudio19-dev libasound2-plugins libcli11-dev libsndfile1-dev libsamplerate0-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   pulseaudio pulseaudio-utils sox
   xvfb xauth imagemagick python3

@@ -45,14 +45,14 @@ int BinOf(float power) {
 // Transform size clamped to the arrays.
 int BlockSize(const AppState& S) { return std::clamp(S.TransformSize, 2, kMaxTransform); }
 
-// Vertical conversion of elements 1..count in place.
-// "LOG 2" multiplies the natural logarithm by lnFactor; "LINEAR" multiplies
-// by linearFactor.
-void ConvertLevels(float* __restrict v, int count, int axisMode, float lnFactor,
+// Vertical conversion of elements 1..count in place. "LOG 10" multiplies
+// the common logarithm by log10Factor, "LOG 2" the natural logarithm by
+// lnFactor; "LINEAR" multiplies by linearFactor.
+void ConvertLevels(float* __restrict v, int count, int axisMode, float log10Factor, float lnFactor,
                    float linearFactor) {
   switch (axisMode) {
     case 2:
-      for (int k = 1; k <= count; ++k) v[k] = 10.0f * std::log10(std::max(v[k], 1.0f));
+      for (int k = 1; k <= count; ++k) v[k] = log10Factor * std::log10(std::max(v[k], 1.0f));
       break;
     case 1:
       for (int k = 1; k <= count; ++k) v[k] = lnFactor * std::log(std::max(v[k], 1.0f));
@@ -64,6 +64,28 @@ void ConvertLevels(float* __restrict v, int count, int axisMode, float lnFactor,
     default:
       break;
   }
+}
+
+// The linear axis when a display point spans more than one bin: point i
+// stands at bin position x = i * step from the window's first bin and shows
+// the largest of the bins within half a step of it, so that a tone keeps its
+// height wherever it falls between the points. Positions beyond the source
+// repeat its last value, as the spline's do. Returns the values written.
+int LargestBinPerPoint(const float* y, int available, float limit, float step, float* dest,
+                       int destCount) {
+  if (available < 1 || !(step > 0.0f)) return 0;
+  const float half = 0.5f * step;
+  int count = 0;
+  for (; count < destCount; ++count) {
+    const float x = static_cast<float>(count) * step;
+    if (!(x <= limit)) break;
+    const int first = std::clamp(static_cast<int>(std::ceil(x - half)), 0, available - 1);
+    const int last = std::clamp(static_cast<int>(std::ceil(x + half)) - 1, first, available - 1);
+    float best = y[first];
+    for (int k = first + 1; k <= last; ++k) best = std::max(best, y[k]);
+    dest[count] = best;
+  }
+  return count;
 }
 
 // Normal, average or peak hold of elements 1..count into the hold array.
@@ -167,7 +189,9 @@ float TZorvaneForm::FindPeakFrequency(const float* spectrum, int n, int sizeFact
 
 void TZorvaneForm::ScaleSpectrum() {
   const int n = BlockSize(S);
-  ConvertLevels(S.Spectrum, n, S.VerticalAxisMode, 8.0f, 0.001f);
+  // In "LOG 10" a decibel is two display units, two pixels at "10 dB" per
+  // division, as the scale labels and the cursor readout count them.
+  ConvertLevels(S.Spectrum, n, S.VerticalAxisMode, 20.0f, 8.0f, 0.001f);
   ApplyHold(S, n);
 
   const int sf = S.SizeFactor;
@@ -188,6 +212,11 @@ void TZorvaneForm::ScaleSpectrum() {
   // The source runs from bin lo to element n; anything beyond repeats element n.
   const int lo = std::clamp(loPos * sf, 0, n);
   float limit = 4.0f * static_cast<float>(span);
+  if (span > kPlotWidth) {
+    LargestBinPerPoint(S.HoldSpectrum + lo, n + 1 - lo, limit, static_cast<float>(span) / 512.0f,
+                       S.DisplayValues, kArrayLen);
+    return;
+  }
   ResampleToColumns(S.HoldSpectrum + lo, n + 1 - lo, limit, 512.0f, S.DisplayValues, kArrayLen,
                     static_cast<float>(span), S.SplineSecondDerivatives, S.SplineSweep, kArrayLen);
 }
@@ -195,7 +224,7 @@ void TZorvaneForm::ScaleSpectrum() {
 void TZorvaneForm::ScaleTimeTrace() {
   const int n = BlockSize(S);
   const int count = n - 1;  // the block's values sit in elements 1..n-1
-  ConvertLevels(S.Spectrum, count, S.VerticalAxisMode, 10.0f, 1.0f);
+  ConvertLevels(S.Spectrum, count, S.VerticalAxisMode, 10.0f, 10.0f, 1.0f);
   ApplyHold(S, count);
 
   const int sf = S.SizeFactor;

@@ -270,7 +270,7 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
   } else if (cmd == "state") {
     std::string v, why;
     if (rest.find('[') != std::string::npos) {
-      if (!StateElementText(form_.S, rest, v, why)) {
+      if (!StateArrayElementText(form_.S, rest, v, why)) {
         Error(number, why);
         return;
       }

@@ -9,7 +9,6 @@
 //   mouse down|move|up NAME left|right|middle X Y
 //   get NAME.Property             prints "NAME.Property = VALUE"
 //   state FIELD                   prints "FIELD = VALUE"
-//   state ARRAY[I]                prints "ARRAY[I] = VALUE", one element of a work array
 //   wait MS                       lets that much time pass
 //   dialog PATH | dialog cancel   the answer to the next file dialog
 //   bitmap PATH                   saves the plot bitmap (BMP, or PNG by extension)

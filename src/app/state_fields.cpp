@@ -1,9 +1,7 @@
 // Field names of the state record, for the remote control's "state" command.
 #include "app/state_fields.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 namespace zorvane {
 
@@ -528,42 +526,45 @@ bool StateFieldText(const AppState& s, const std::string& name, std::string& out
   return false;
 }
 
-bool StateElementText(const AppState& s, const std::string& name, std::string& out,
-                      std::string& error) {
-  const size_t open = name.find('[');
-  if (open == std::string::npos || name.size() < open + 3 || name.back() != ']') {
-    error = "state NAME[INDEX]";
+bool StateArrayElementText(const AppState& s, const std::string& expression, std::string& out,
+                           std::string& error) {
+  const size_t open = expression.find('[');
+  if (open == std::string::npos || expression.size() < open + 3 || expression.back() != ']') {
+    error = "not an array element: " + expression;
     return false;
   }
-  const std::string array = name.substr(0, open);
-  const std::string digits = name.substr(open + 1, name.size() - open - 2);
-  const int32_t* ints = nullptr;
-  const float* floats = nullptr;
-  long long length = 0;
-  if (array == "SweepTracePixels") {
-    ints = s.SweepTracePixels, length = kSweepPixelsLen;
-  } else if (array == "PreviousSweepPixels") {
-    ints = s.PreviousSweepPixels, length = kSweepPixelsLen;
-  } else if (array == "SweepCalCorrection") {
-    ints = s.SweepCalCorrection, length = kSweepPixelsLen;
-  } else if (array == "DisplayValues") {
-    floats = s.DisplayValues, length = kArrayLen;
-  } else if (array == "HoldSpectrum") {
-    floats = s.HoldSpectrum, length = kArrayLen;
-  } else {
-    error = "no state array named " + array;
-    return false;
+  const std::string name = expression.substr(0, open);
+  const std::string digits = expression.substr(open + 1, expression.size() - open - 2);
+  struct Array {
+    const char* Name;
+    const float* Floats;
+    const int32_t* Ints;
+    int Length;
+  };
+  const Array arrays[] = {
+      {"DisplayValues", s.DisplayValues, nullptr, kArrayLen},
+      {"HoldSpectrum", s.HoldSpectrum, nullptr, kArrayLen},
+      {"Spectrum", s.Spectrum, nullptr, kArrayLen},
+      {"TracePixels", nullptr, s.TracePixels, kTracePixelsLen},
+      {"SweepTracePixels", nullptr, s.SweepTracePixels, kSweepPixelsLen},
+      {"PreviousSweepPixels", nullptr, s.PreviousSweepPixels, kSweepPixelsLen},
+      {"SweepCalCorrection", nullptr, s.SweepCalCorrection, kSweepPixelsLen},
+  };
+  for (const Array& a : arrays) {
+    if (name != a.Name) continue;
+    long index = -1;
+    if (!digits.empty() && digits.size() <= 6 &&
+        digits.find_first_not_of("0123456789") == std::string::npos)
+      index = std::stol(digits);
+    if (index < 0 || index >= a.Length || (a.Floats == nullptr && a.Ints == nullptr)) {
+      error = "index outside " + name + "[0.." + std::to_string(a.Length - 1) + "]: " + digits;
+      return false;
+    }
+    out = a.Floats ? Float(a.Floats[index]) : Int(a.Ints[index]);
+    return true;
   }
-  bool number = !digits.empty();
-  for (char c : digits) number = number && c >= '0' && c <= '9';
-  errno = 0;
-  const long long index = number ? std::strtoll(digits.c_str(), nullptr, 10) : -1;
-  if (!number || errno != 0 || index >= length || (ints == nullptr && floats == nullptr)) {
-    error = "index outside " + array + "[0.." + std::to_string(length - 1) + "]: " + digits;
-    return false;
-  }
-  out = ints ? Int(ints[index]) : Float(floats[index]);
-  return true;
+  error = "no state array named " + name;
+  return false;
 }
 
 }  // namespace zorvane

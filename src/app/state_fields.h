@@ -12,10 +12,10 @@ namespace zorvane {
 bool StateFieldText(const AppState& state, const std::string& name, std::string& out);
 
 // One element of a work array of the state record, named "NAME[INDEX]"
-// (SweepTracePixels, PreviousSweepPixels, SweepCalCorrection, DisplayValues,
-// HoldSpectrum). Returns false with the reason in error for an unknown array,
-// an index that is not a number or lies outside the array.
-bool StateElementText(const AppState& state, const std::string& name, std::string& out,
-                      std::string& error);
+// (DisplayValues, HoldSpectrum, Spectrum, TracePixels, SweepTracePixels,
+// PreviousSweepPixels, SweepCalCorrection). Returns false with `error` set
+// for an unknown array or an index outside it.
+bool StateArrayElementText(const AppState& state, const std::string& expression, std::string& out,
+                           std::string& error);
 
 }  // namespace zorvane

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "support/test_support.h"
 
@@ -37,10 +38,13 @@ TEST_F(Scaling, VerticalScalesAverageAndPeakHold) {
   EXPECT_NEAR(Level(1, std::exp(2.0f), true), 20.0f, 1e-4) << "10 x ln in the time display";
   EXPECT_EQ(Level(0, 5000.0f, true), 5000.0f) << "which leaves linear values alone";
   EXPECT_EQ(Level(2, 0.5f), 0.0f) << "decibels bottom out at power 1";
+  EXPECT_NEAR(Level(2, 1e3f), 60.0f, 1e-4) << "two units per decibel, as the labels count";
+  EXPECT_NEAR(Level(2, 1e3f, true), 30.0f, 1e-4) << "one per decibel in the time display";
   S.HoldMode = 2;
   S.AverageCount = 2;
-  // Blocks of 30, 60, 90 and 0 dB, each shown as the mean with the two before.
-  const std::pair<float, float> blocks[] = {{30, 10}, {60, 30}, {90, 60}, {0, 50}};
+  // Blocks of 30, 60, 90 and 0 dB (60, 120, 180 and 0 units), each shown as
+  // the mean with the two before.
+  const std::pair<float, float> blocks[] = {{30, 20}, {60, 60}, {90, 120}, {0, 100}};
   for (auto [level, shown] : blocks) {
     FillSpectrum(std::pow(10.0f, level / 10.0f));
     f.ScaleSpectrum();
@@ -50,14 +54,15 @@ TEST_F(Scaling, VerticalScalesAverageAndPeakHold) {
   FillSpectrum(1.0f);  // the signal is gone, but for a higher level in bin 100
   S.Spectrum[100] = 1e6f;
   f.ScaleSpectrum();
-  EXPECT_NEAR(S.HoldSpectrum[100], 60.0f, 1e-4);
-  EXPECT_NEAR(S.HoldSpectrum[101], 50.0f, 1e-3);
+  EXPECT_NEAR(S.HoldSpectrum[100], 120.0f, 1e-4);
+  EXPECT_NEAR(S.HoldSpectrum[101], 100.0f, 1e-3);
   S.HoldMode = 1;  // a pass through NORM takes the current block
   FillSpectrum(10.0f);
   f.ScaleSpectrum();
   S.HoldMode = 3;
+  FillSpectrum(1.0f);
   f.ScaleSpectrum();
-  EXPECT_NEAR(S.HoldSpectrum[100], 10.0f, 1e-5);
+  EXPECT_NEAR(S.HoldSpectrum[100], 20.0f, 1e-5);
 }
 
 TEST_F(Scaling, PeakFrequency) {
@@ -135,14 +140,39 @@ TEST_F(Scaling, MappingsFollowTheDataAcrossTheWindowAndStayInTheArrays) {
   f.LoFreqScrollBar->SetPosition(512);  // a window of no width shows its one bin
   f.ScaleSpectrum();
   EXPECT_NEAR(S.DisplayValues[511], 0.12f, 1e-6);
+  // Up to one bin per point the spline follows the data between the bins.
   auto curve = [](float x) { return 50.0f + 40.0f * std::sin(0.01f * x); };
-  UseSize(4096);  // window 10..300: bins 40..1200
+  UseSize(4096);  // window 10..120: bins 40..480
   for (int k = 1; k < kArrayLen; ++k) S.Spectrum[k] = 1000.0f * curve(k);
   f.LoFreqScrollBar->SetPosition(10);
-  f.HiFreqScrollBar->SetPosition(300);
+  f.HiFreqScrollBar->SetPosition(120);
   f.ScaleSpectrum();
   for (int i = 0; i < 512; ++i)
-    ASSERT_NEAR(S.DisplayValues[i], curve(40 + i * 1160.0f / 512.0f), 2e-3) << i;
+    ASSERT_NEAR(S.DisplayValues[i], curve(40 + i * 440.0f / 512.0f), 2e-3) << i;
+}
+
+TEST_F(Scaling, AToneKeepsItsHeightWhereverItFallsBetweenThePoints) {
+  // With several bins per point a lone bin shows at full height on the point
+  // nearest to it, wherever it lies; the spline would show most of them far
+  // lower, or not at all.
+  S.VerticalAxisMode = 2;
+  for (auto [size, lo, hi] : {std::tuple{8192, 1, 512}, {2048, 0, 512}, {4096, 10, 300}}) {
+    UseSize(size);
+    f.LoFreqScrollBar->SetPosition(lo);
+    f.HiFreqScrollBar->SetPosition(hi);
+    const int first = lo * S.SizeFactor;
+    const float step = (hi - lo) * S.SizeFactor / 512.0f;
+    for (int k = first + 200; k < first + 200 + 2 * S.SizeFactor + 3; ++k) {
+      FillSpectrum(1.0f);
+      S.Spectrum[k] = 1e8f;  // 80 dB
+      f.ScaleSpectrum();
+      const int nearest = static_cast<int>(std::lround((k - first) / step));
+      const float* shown = S.DisplayValues;
+      ASSERT_NEAR(shown[nearest], 160.0f, 1e-3) << size << " bin " << k;
+      ASSERT_EQ(*std::max_element(shown, shown + 512), shown[nearest]) << size << " bin " << k;
+      ASSERT_EQ(std::count(shown, shown + 512, shown[nearest]), 1) << "on one point only";
+    }
+  }
 }
 
 }  // namespace

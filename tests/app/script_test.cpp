@@ -111,3 +111,18 @@ TEST(Script, PixelRefusesPointsOutsideThePlotAndMalformedLines) {
   EXPECT_EQ(s.err[3], "error: line 4: pixel X Y");
   ASSERT_EQ(s.out.size(), 1u) << "the far corner is inside";
 }
+
+TEST(Script, StateReadsArrayElementsWithinTheirBounds) {
+  Scripted s;
+  s.rig.S().TracePixels[8192] = -7;
+  s.rig.S().DisplayValues[3] = 1.5f;
+  s.rig.S().SweepCalCorrection[17] = 4;
+  EXPECT_EQ(s.Run("state TracePixels[8192]\nstate DisplayValues[3]\nstate SweepCalCorrection[17]\n"
+                  "state TracePixels[8193]\nstate SweepTracePixels[99999999]\n"
+                  "state DisplayValues[-1]\nstate DisplayValues[]\nstate Nothing[2]\n"),
+            5);
+  EXPECT_EQ(s.out, (std::vector<std::string>{"TracePixels[8192] = -7", "DisplayValues[3] = 1.5",
+                                             "SweepCalCorrection[17] = 4"}));
+  EXPECT_EQ(s.err[0], "error: line 4: index outside TracePixels[0..8192]: 8193");
+  EXPECT_EQ(s.err[4], "error: line 8: no state array named Nothing");
+}

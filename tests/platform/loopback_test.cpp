@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "platform/headless/headless_platform.h"
@@ -28,9 +30,10 @@ struct Cable : ::testing::Test {
   LoopbackCable cable{platform};
   Buffer tone{441};  // one cycle of 100 Hz
 
-  // Plays a 100 Hz sine of amplitude 10000 in a loop until reset.
-  void StartTone() {
-    for (int i = 0; i < 441; ++i) tone.s[i] = std::lround(10000 * std::sin(2 * M_PI * i / 441.0));
+  // Plays a sine of amplitude 10000 (100 Hz, or a multiple) in a loop until reset.
+  void StartTone(int cycles = 1) {
+    for (int i = 0; i < 441; ++i)
+      tone.s[i] = std::lround(10000 * std::sin(2 * M_PI * cycles * i / 441.0));
     tone.Flags = WHDR_BEGINLOOP | WHDR_ENDLOOP, tone.Loops = 0xFFFFFFFF;
     WaveHandle out = 0;
     ASSERT_TRUE(cable.Out().Open(&out, Pcm(1), 0) == 0 &&
@@ -92,4 +95,23 @@ TEST_F(Cable, PositionOverrunsResetSilenceAndRefusals) {
   ASSERT_TRUE(cable.In().AddBuffer(in, &a, 32) == 0 && cable.In().Close(in) != 0 &&
               cable.In().Reset(in) == 0);
   EXPECT_TRUE(a.Done() && Position(in) == 0 && cable.In().Close(in) == 0);
+}
+
+TEST_F(Cable, ConversionToTheCaptureRateIsBandLimited) {
+  // 5000 Hz lies above half of 8000 Hz: a real input's filter removes it,
+  // where sampling the output at the capture rate folds it to 3000 Hz. Below
+  // half the rate it passes at its level.
+  StartTone(50);
+  platform.Sleep(50);  // already playing when the recording starts
+  for (auto [rate, low, high] : {std::tuple{8000u, 0.0, 10.0}, {22050u, 9800.0, 10100.0}}) {
+    SCOPED_TRACE(rate);
+    Buffer b(2000);
+    const WaveHandle in = Record(Pcm(1, rate), {&b});
+    while (!b.Done()) platform.Sleep(1);
+    const int16_t peak = *std::max_element(
+        b.s.begin(), b.s.end(), [](int16_t x, int16_t y) { return std::abs(x) < std::abs(y); });
+    EXPECT_GE(std::abs(peak), low);
+    EXPECT_LE(std::abs(peak), high);
+    ASSERT_EQ(cable.In().Close(in), 0u);
+  }
 }

@@ -1,5 +1,7 @@
 #include "platform/loopback/loopback.h"
 
+#include <samplerate.h>
+
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -123,12 +125,7 @@ class LoopbackCable::Input : public WaveIn {
   }
   uint32_t Start(WaveHandle h) override {
     if (!Valid(h)) return MMSYSERR_INVALHANDLE;
-    if (!cable_.rec_.Started) {
-      cable_.rec_.Started = true;
-      cable_.rec_.StartUs = cable_.platform_.NowUs();
-      cable_.rec_.FramesDone = 0;
-      cable_.rec_.BytesStored = 0;
-    }
+    if (!cable_.rec_.Started) cable_.StartRecording(cable_.platform_.NowUs());
     return 0;
   }
   uint32_t GetPosition(WaveHandle h, WaveTime* t, uint32_t) override {
@@ -149,12 +146,14 @@ class LoopbackCable::Input : public WaveIn {
     cable_.rec_.Queue.clear();
     cable_.rec_.Started = false;
     cable_.rec_.BytesStored = 0;
+    cable_.resampler_.reset();
     return 0;
   }
   uint32_t Close(WaveHandle h) override {
     if (!Valid(h)) return MMSYSERR_INVALHANDLE;
     if (!cable_.rec_.Queue.empty()) return WAVERR_STILLPLAYING;
     cable_.rec_.Open = false;
+    cable_.resampler_.reset();
     return 0;
   }
   uint64_t Overruns() const override { return cable_.overruns_; }
@@ -163,6 +162,21 @@ class LoopbackCable::Input : public WaveIn {
   bool Valid(WaveHandle h) const { return cable_.rec_.Open && h == handle_; }
   LoopbackCable& cable_;
   WaveHandle handle_ = 1;
+};
+
+// libsamplerate's converter, made when a recording starts.
+struct LoopbackCable::Resampler {
+  explicit Resampler(double ratio) : Ratio(ratio) {
+    int error = 0;
+    State = src_new(SRC_SINC_MEDIUM_QUALITY, 1, &error);
+  }
+  ~Resampler() {
+    if (State) src_delete(State);
+  }
+  Resampler(const Resampler&) = delete;
+  Resampler& operator=(const Resampler&) = delete;
+  SRC_STATE* State = nullptr;
+  double Ratio;
 };
 
 LoopbackCable::LoopbackCable(Platform& platform, LoopbackOptions options)
@@ -174,34 +188,53 @@ LoopbackCable::LoopbackCable(Platform& platform, LoopbackOptions options)
 
 LoopbackCable::~LoopbackCable() = default;
 
-double LoopbackCable::OutputSampleAt(int64_t timeUs) const {
-  if (!playing_.Data || timeUs < playing_.StartUs) return 0.0;
-  return OutputAtPosition(static_cast<double>(timeUs - playing_.StartUs) * kOutputRate / 1e6);
-}
-
-double LoopbackCable::OutputAtPosition(double position) const {
+double LoopbackCable::LoopSample(int64_t position) const {
   if (!playing_.Data || playing_.Bytes < 2 || position < 0) return 0.0;
   const int64_t frames = playing_.Bytes / 2;
-  const auto whole = static_cast<int64_t>(std::floor(position));
-  const double frac = position - static_cast<double>(whole);
-  auto at = [&](int64_t i) {
-    const uint8_t* p = playing_.Data + 2 * (i % frames);
-    return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8))));
-  };
-  return at(whole) * (1.0 - frac) + at(whole + 1) * frac;
+  const uint8_t* p = playing_.Data + 2 * (position % frames);
+  return static_cast<double>(static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8))));
 }
 
-int16_t LoopbackCable::CaptureValue(int64_t frame, int channel) {
-  // The output position of a recorded frame, kept exact in the sample
-  // domain so that resampling adds no timing jitter.
-  double v = 0.0;
-  if (playing_.Data) {
-    const double position =
-        static_cast<double>(rec_.StartUs - playing_.StartUs) * kOutputRate / 1e6 +
-        static_cast<double>(frame) * kOutputRate / rec_.Format.SamplesPerSec;
-    v = OutputAtPosition(position);
-  }
-  v *= options_.Gain * (channel == 1 ? options_.RightGain : 1.0);
+// The loop is played sample by sample at 44,100 Hz from its start; a time
+// between two samples takes the nearer one (at most 11 microseconds off),
+// which keeps the signal's spectrum untouched.
+double LoopbackCable::OutputSampleAt(int64_t timeUs) const {
+  if (!playing_.Data || timeUs < playing_.StartUs) return 0.0;
+  return LoopSample(
+      std::llround(static_cast<double>(timeUs - playing_.StartUs) * kOutputRate / 1e6));
+}
+
+double LoopbackCable::InputSample(int64_t j) const {
+  if (!playing_.Data) return 0.0;
+  const double position = static_cast<double>(rec_.StartUs - playing_.StartUs) * kOutputRate / 1e6 +
+                          (static_cast<double>(j) - rec_.PreRoll);
+  return LoopSample(std::llround(position)) * options_.Gain;
+}
+
+void LoopbackCable::StartRecording(int64_t nowUs) {
+  rec_.Started = true;
+  rec_.StartUs = nowUs;
+  rec_.InputFed = 0;
+  rec_.BytesStored = 0;
+  rec_.PreRoll = 0.0;
+  rec_.DiscardFrames = 0;
+  resampler_.reset();
+  const uint32_t rate = rec_.Format.SamplesPerSec;
+  if (rate == kOutputRate) return;
+  auto r = std::make_unique<Resampler>(static_cast<double>(rate) / kOutputRate);
+  if (!r->State) return;  // out of memory: the cable records silence
+  // Ten milliseconds of the signal before the start fill the converter's
+  // history, so the recording starts on the signal, not on a step from
+  // silence. The pre-roll is a whole number of output frames; the input
+  // positions are shifted by the matching (fractional) number of input
+  // samples, so frame k is the signal at exactly StartUs + k / rate.
+  rec_.DiscardFrames = std::max<int64_t>(1, rate / 100);
+  rec_.PreRoll = static_cast<double>(rec_.DiscardFrames) * kOutputRate / rate;
+  resampler_ = std::move(r);
+}
+
+int16_t LoopbackCable::CaptureValue(double v, int channel) {
+  if (channel == 1) v *= options_.RightGain;
   if (options_.NoiseAmplitude > 0) {
     rec_.Noise = rec_.Noise * 1103515245u + 12345u;
     const int r = static_cast<int>((rec_.Noise >> 16) % (2u * options_.NoiseAmplitude + 1u));
@@ -210,40 +243,34 @@ int16_t LoopbackCable::CaptureValue(int64_t frame, int channel) {
   return static_cast<int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
 }
 
-void LoopbackCable::Record(int64_t nowUs) {
-  if (!rec_.Open || !rec_.Started) return;
-  if (stalled_) {
-    // Time passes but nothing arrives: restart the count from now.
-    rec_.StartUs = nowUs - rec_.FramesDone * 1'000'000 / rec_.Format.SamplesPerSec;
-    return;
-  }
-  const int64_t due = (nowUs - rec_.StartUs) * rec_.Format.SamplesPerSec / 1'000'000;
+bool LoopbackCable::Deliver(const float* frames, long count) {
   const int bytesPerValue = rec_.Format.BitsPerSample / 8;
   const int channels = rec_.Format.Channels;
-  while (rec_.FramesDone < due) {
+  bool lost = false;
+  for (long k = 0; k < count; ++k) {
+    if (rec_.DiscardFrames > 0) {
+      --rec_.DiscardFrames;
+      continue;
+    }
     if (rec_.Queue.empty()) {
-      // No buffer queued: the recording runs on and these frames are lost.
-      ++overruns_;
-      rec_.FramesDone = due;
-      break;
+      // No buffer queued: the recording runs on and this frame is lost.
+      lost = true;
+      continue;
     }
     WaveHeader* hdr = rec_.Queue.front();
     uint32_t filled = hdr->BytesRecorded.load();
-    while (rec_.FramesDone < due && filled + rec_.Format.BlockAlign <= hdr->BufferLength) {
-      for (int ch = 0; ch < channels; ++ch) {
-        const int16_t s = CaptureValue(rec_.FramesDone, ch);
-        uint8_t* p = hdr->Data + filled;
-        if (bytesPerValue == 2) {
-          p[0] = static_cast<uint8_t>(s & 0xFF);
-          p[1] = static_cast<uint8_t>((static_cast<uint16_t>(s) >> 8) & 0xFF);
-        } else {
-          p[0] = static_cast<uint8_t>((s >> 8) + 128);
-        }
-        filled += bytesPerValue;
+    for (int ch = 0; ch < channels; ++ch) {
+      const int16_t s = CaptureValue(frames[k], ch);
+      uint8_t* p = hdr->Data + filled;
+      if (bytesPerValue == 2) {
+        p[0] = static_cast<uint8_t>(s & 0xFF);
+        p[1] = static_cast<uint8_t>((static_cast<uint16_t>(s) >> 8) & 0xFF);
+      } else {
+        p[0] = static_cast<uint8_t>((s >> 8) + 128);
       }
-      ++rec_.FramesDone;
-      rec_.BytesStored += rec_.Format.BlockAlign;
+      filled += bytesPerValue;
     }
+    rec_.BytesStored += rec_.Format.BlockAlign;
     hdr->BytesRecorded.store(filled);
     if (filled + rec_.Format.BlockAlign > hdr->BufferLength) {
       hdr->Flags.fetch_and(~WHDR_INQUEUE);
@@ -252,6 +279,46 @@ void LoopbackCable::Record(int64_t nowUs) {
       ++filled_;
     }
   }
+  return lost;
+}
+
+void LoopbackCable::Record(int64_t nowUs) {
+  if (!rec_.Open || !rec_.Started) return;
+  if (stalled_) {
+    // Time passes but nothing arrives: restart the count from now.
+    rec_.StartUs =
+        nowUs - static_cast<int64_t>((static_cast<double>(rec_.InputFed) - rec_.PreRoll) * 1e6 /
+                                     kOutputRate);
+    return;
+  }
+  // Input samples whose time has come.
+  const int64_t due = static_cast<int64_t>(
+      std::floor(static_cast<double>(nowUs - rec_.StartUs) * kOutputRate / 1e6 + rec_.PreRoll));
+  bool lost = false;
+  while (rec_.InputFed < due) {
+    const long n = static_cast<long>(std::min<int64_t>(due - rec_.InputFed, kChunk));
+    for (long j = 0; j < n; ++j)
+      inputChunk_[j] = static_cast<float>(InputSample(rec_.InputFed + j));
+    rec_.InputFed += n;
+    if (!resampler_) {
+      lost |= Deliver(inputChunk_.data(), n);
+      continue;
+    }
+    long used = 0;
+    while (used < n) {
+      SRC_DATA d{};
+      d.data_in = inputChunk_.data() + used;
+      d.input_frames = n - used;
+      d.data_out = outputChunk_.data();
+      d.output_frames = static_cast<long>(outputChunk_.size());
+      d.src_ratio = resampler_->Ratio;
+      if (src_process(resampler_->State, &d) != 0) break;
+      used += d.input_frames_used;
+      lost |= Deliver(outputChunk_.data(), d.output_frames_gen);
+      if (d.input_frames_used == 0 && d.output_frames_gen == 0) break;
+    }
+  }
+  if (lost) ++overruns_;
 }
 
 void LoopbackCable::Advance(int64_t nowUs) { Record(nowUs); }

@@ -1,11 +1,12 @@
 // The built-in virtual cable: what the output device plays is what the input
-// device records, resampled from 44,100 Hz to the capture rate, with silence
-// when nothing plays and an optional small deterministic noise floor. It is
-// driven by the platform clock (advanced whenever the platform pumps
-// messages, sleeps or a device is polled), so on a virtual clock every run
-// gives the same samples.
+// device records, converted from 44,100 Hz to the capture rate by a
+// band-limited resampler (libsamplerate), with silence when nothing plays and
+// an optional small deterministic noise floor. It is driven by the platform
+// clock (advanced whenever the platform pumps messages, sleeps or a device is
+// polled), so on a virtual clock every run gives the same samples.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -63,14 +64,26 @@ class LoopbackCable {
     bool Started = false;
     WaveFormat Format;
     int64_t StartUs = 0;
-    int64_t FramesDone = 0;    // frames time has produced since start
-    uint32_t BytesStored = 0;  // bytes delivered into buffers (the position)
+    // Input side: the cable's signal at 44,100 Hz. Sample j is taken at
+    // StartUs + (j - PreRoll) / 44,100 s; the first PreRoll samples lie before
+    // the start and only fill the resampler's history.
+    int64_t InputFed = 0;
+    double PreRoll = 0.0;
+    int64_t DiscardFrames = 0;  // resampled frames that belong before the start
+    uint32_t BytesStored = 0;   // bytes delivered into buffers (the position)
     std::deque<WaveHeader*> Queue;
     uint32_t Noise = 12345;
   };
+  struct Resampler;
+  void StartRecording(int64_t nowUs);
   void Record(int64_t nowUs);
-  int16_t CaptureValue(int64_t frame, int channel);
-  double OutputAtPosition(double position) const;
+  // The signal entering the input at input sample j (44,100 Hz).
+  double InputSample(int64_t j) const;
+  // Hands count resampled frames to the queued buffers; true when some were
+  // lost for want of a buffer.
+  bool Deliver(const float* frames, long count);
+  int16_t CaptureValue(double v, int channel);
+  double LoopSample(int64_t position) const;
 
   Platform& platform_;
   LoopbackOptions options_;
@@ -80,6 +93,10 @@ class LoopbackCable {
   uint64_t overruns_ = 0;
   uint64_t filled_ = 0;
   bool stalled_ = false;
+  std::unique_ptr<Resampler> resampler_;  // none when the capture rate is 44,100 Hz
+  static constexpr int kChunk = 256;
+  std::array<float, kChunk> inputChunk_{};
+  std::array<float, kChunk * 5 + 16> outputChunk_{};  // up to 192 kHz from 44.1 kHz
   std::unique_ptr<WaveOut> out_;
   std::unique_ptr<WaveIn> in_;
 };
