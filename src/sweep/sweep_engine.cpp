@@ -70,10 +70,10 @@ int TZorvaneForm::SweepToneColumn(int c) const {
 // bins; what the display shows there otherwise is kept when it is higher.
 void TZorvaneForm::ShowSweepTones(int lastPoint) {
   const int s = std::max(1, S.SweepPointStep);
-  const int lastBin = std::clamp(S.TransformSize, 2, kMaxTransform) / 2;
+  const int half = std::clamp(S.TransformSize, 2, kMaxTransform) / 2;
   for (int d = 1; d <= lastPoint; d += s) {
     const int bin = SweepToneBin(d);
-    if (bin > lastBin) continue;  // above half the rate: no bin of the spectrum
+    if (bin >= half) continue;  // half the rate and above: no element of its own
     const int element = bin + 1;
     float& shown = S.DisplayValues[SweepToneColumn(d)];
     shown = std::max(shown, S.HoldSpectrum[element]);
@@ -157,7 +157,8 @@ void TZorvaneForm::SweepStartBtnClick() {
 
   // The controls the sweep locks, given back however it ends.
   auto unlockControls = [&] {
-    for (Control* c : {LoFreqScrollBar, HiFreqScrollBar, NormalBtn, StartBtn, SingleBtn, LineBarBtn})
+    for (Control* c :
+         {LoFreqScrollBar, HiFreqScrollBar, NormalBtn, StartBtn, SingleBtn, LineBarBtn})
       c->SetEnabled(true);
     if (barWasOn) LineBarBtnClick();
   };
