@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Starts a PulseAudio server for the end-to-end tests: a null sink "zloop"
 # that is the default output, its monitor "zloop.monitor" the default input.
+# The sink runs at 44,100 Hz and stays there: a server switches an idle sink
+# to its alternate rate (48,000 Hz) when the first stream asks for a rate
+# that divides it (8000 Hz does), and the tests would then measure the
+# server's resampling instead of the program. The server started here has
+# 44,100 Hz as its alternate rate too (a daemon.conf of its own).
 # PortAudio reaches it through ALSA's "default" device, which the ALSA pulse
 # plugin (libasound2-plugins) routes to a running PulseAudio server, so no
 # ALSA configuration is written.
@@ -34,7 +39,7 @@ if pactl info >/dev/null 2>&1; then
     echo "start-pulse: PulseAudio already running with the zloop sink; pid file $(pid_file)"
     exit 0
   fi
-  module=$(pactl load-module module-null-sink sink_name=zloop)
+  module=$(pactl load-module module-null-sink sink_name=zloop rate=44100)
   echo "$module" > "$state/module"
   echo "start-pulse: added the zloop sink (module $module) to the running PulseAudio; pid file $(pid_file)"
   exit 0
@@ -42,8 +47,10 @@ fi
 
 # Refused for root only with --system; a per-user server as root works with
 # --system=false (it warns, and runs).
+printf 'default-sample-rate = 44100\nalternate-sample-rate = 44100\n' > "$state/daemon.conf"
+PULSE_CONFIG="$state/daemon.conf" \
 pulseaudio --daemonize=yes --system=false --exit-idle-time=-1 -n \
-  --load="module-null-sink sink_name=zloop" --load=module-native-protocol-unix \
+  --load="module-null-sink sink_name=zloop rate=44100" --load=module-native-protocol-unix \
   --log-target="newfile:$state/pulseaudio.log"
 
 for _ in $(seq 100); do

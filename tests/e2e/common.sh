@@ -22,6 +22,24 @@ require_zloop() {
   pactl set-sink-mute zloop 0
 }
 
+# The null sink's rate now ("44100").
+sink_rate() {
+  LC_ALL=C pactl list sinks | awk '/^Sink #/ {s = 0} /Name: zloop$/ {s = 1}
+    s && /Sample Specification:/ {sub(/Hz.*/, ""); print $NF; exit}'
+}
+
+# require_sink_rate: fails the test unless the sink runs at 44,100 Hz, the
+# rate scripts/start-pulse.sh pins. Called once the test's streams are up
+# (the first stream is what could switch it) and again at the end.
+require_sink_rate() {
+  local rate
+  rate=$(sink_rate)
+  if [ "$rate" != 44100 ]; then
+    echo "FAIL the zloop sink runs at ${rate:-an unknown rate} Hz, not 44100 Hz: the test would measure the server's resampling (start the server with scripts/start-pulse.sh)"
+    exit 1
+  fi
+}
+
 # hold_short_latency FILE: a null sink that no client asks for a short
 # latency renders up to two seconds ahead, so a tone that starts then reaches
 # the monitor only up to two seconds later. This recorder asks for 10 ms and

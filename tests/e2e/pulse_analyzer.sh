@@ -29,6 +29,7 @@ cleanup() {
 trap cleanup EXIT
 
 hold_short_latency "$work/keeper.raw" || exit 1
+require_sink_rate
 
 size=1024
 failures=0
@@ -132,6 +133,7 @@ analyze left 100% 0% "rate 44100" "channel Left1" "tone 3000" start "seen 3000" 
 analyze right 0% 100% "rate 22050" "channel Right1" "tone 3000" start "seen 3000" \
   "channel Left1" "unseen 3000" "channel Right1" "rate 44100" "tone 1000" "seen 1000"
 
+require_sink_rate
 if [ $failures -ne 0 ]; then
   echo "$failures reading(s) failed"
   exit 1

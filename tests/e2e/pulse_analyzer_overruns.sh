@@ -24,6 +24,7 @@ cleanup() {
 trap cleanup EXIT
 
 hold_short_latency "$work/keeper.raw" || exit 1
+require_sink_rate
 
 cat > "$work/run.zvs" << 'EOF'
 click N441001
@@ -71,6 +72,7 @@ elif [ "$overruns" != 0 ]; then
   failures=$((failures + 1))
 fi
 
+require_sink_rate
 if [ $failures -ne 0 ]; then
   echo "$failures check(s) failed"
   exit 1

@@ -40,6 +40,7 @@ if [ -z "$(pactl list short sink-inputs)" ]; then
   exit 1
 fi
 
+require_sink_rate
 failures=0
 for config in "44100 1 16" "44100 2 16" "22050 1 16" "22050 2 16" "44100 1 8"; do
   read -r rate channels bits <<< "$config"
@@ -67,6 +68,7 @@ if ! kill -0 "$player" 2>/dev/null; then
   failures=$((failures + 1))
 fi
 
+require_sink_rate
 if [ $failures -ne 0 ]; then
   echo "$failures recording(s) failed"
   exit 1

@@ -80,6 +80,7 @@ play triangle 2 --freq 1000 --rms "$(python3 -c 'print(19950 / 3 ** 0.5 / 32768)
   --max 19950 --min -19950 --value-tol 100
 play noise 3 --rms 0.2887 --max 16383 --min -16384 --value-tol 200
 
+require_sink_rate
 if [ $failures -ne 0 ]; then
   echo "$failures waveform(s) failed"
   exit 1

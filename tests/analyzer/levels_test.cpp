@@ -1,0 +1,122 @@
+// What the plot shows of real signals through the built-in cable: levels
+// that hold from frame to frame and across transform sizes, and nothing
+// folded back from above half the capture rate.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "analyzer/Graphicinterpolate.h"
+#include "support/test_support.h"
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+// The instrument on the cable, the generator playing `waveform` clicks of the
+// waveform button away from the sine at `hz`, the analyzer at `rate`.
+struct Bench {
+  explicit Bench(float hz, int rate, int waveformClicks = 0) {
+    rig.S().FunctionFrequency = rig.S().OutputFrequency = hz;
+    for (int i = 0; i < waveformClicks; ++i) rig.F().WaveformBtn->Click();
+    rig.F().OutputBtnClick();
+    rig.F().ClickRateItem(rate);
+    // Every frame drawn: its first 512 display values.
+    rig.F().SpectrumBox->OnPaint = [this] {
+      frames.emplace_back(rig.S().DisplayValues, rig.S().DisplayValues + 512);
+    };
+  }
+  // Runs the analyzer until `count` frames were drawn.
+  void Frames(size_t count) {
+    for (int tick = 1; frames.size() < count && tick < 600; ++tick)
+      rig.At(100 * tick, [this, count] {
+        if (frames.size() >= count && rig.S().AnalyzerActive == 1) rig.F().StopBtn->Click();
+      });
+    rig.At(60000, [this] { rig.F().StopBtn->Click(); });
+    rig.F().StartBtn->Click();
+  }
+  Rig rig;
+  std::vector<std::vector<float>> frames;
+};
+
+float Median(std::vector<float> v) {
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+TEST(CableLevels, ASquareWaveAt8000HzShowsTheSameSpectrumInEveryFrame) {
+  // Below half of 8000 Hz a 1000 Hz square wave has two harmonics, 1000 and
+  // 3000 Hz (display points about 128 and 384). Every frame shows them at
+  // the same level and nothing else within 30 dB of the fundamental: the
+  // harmonics above 4000 Hz must not come back as a comb of lines.
+  Bench b(1000.0f, 8000, 1);
+  ASSERT_EQ(b.rig.S().Waveform, 1);
+  b.Frames(50);
+  ASSERT_GE(b.frames.size(), 50u);
+  for (int centre : {128, 384}) {
+    std::vector<float> peaks;
+    for (size_t k = 0; k < 50; ++k)
+      peaks.push_back(
+          *std::max_element(b.frames[k].begin() + centre - 4, b.frames[k].begin() + centre + 5));
+    const float median = Median(peaks);
+    for (size_t k = 0; k < 50; ++k)
+      EXPECT_NEAR(peaks[k], median, 2.0f) << "harmonic at " << centre << ", frame " << k;
+  }
+  for (size_t k = 0; k < 50; ++k) {
+    const auto& f = b.frames[k];
+    const float top = *std::max_element(f.begin(), f.end());
+    for (int x = 0; x < 512; ++x) {
+      if (std::abs(x - 128) <= 4 || std::abs(x - 384) <= 4) continue;
+      ASSERT_LT(f[x], top - 60.0f) << "point " << x << " of frame " << k;
+    }
+  }
+}
+
+TEST(CableLevels, ToneAboveHalfTheCaptureRateLeavesNoAlias) {
+  // 5000 Hz at 44,100 Hz shows its level; at 8000 Hz it must not come back
+  // at 8000 - 5000 = 3000 Hz (display point 3000 / 7.8 Hz ~ 384).
+  Bench wide(5000.0f, 44100);
+  wide.Frames(3);
+  const auto& last = wide.frames.back();
+  const float level = *std::max_element(last.begin(), last.end());
+  Bench narrow(5000.0f, 8000);
+  narrow.Frames(3);
+  const auto& folded = narrow.frames.back();
+  const float alias = *std::max_element(folded.begin() + 370, folded.begin() + 400);
+  EXPECT_GT(level, 180.0f);
+  EXPECT_LT(alias, level - 120.0f) << "60 dB below the tone";
+}
+
+TEST(Levels, AToneReadsTheSameLevelAtEverySizeWhereverItFalls) {
+  // Tones every 3.7 Hz from 900 to 1100 Hz, each analysed at the four sizes:
+  // the highest trace point differs by no more than the window's loss
+  // between two bins (1.1 dB) and one pixel (0.5 dB at 10 dB per division).
+  Rig rig;
+  TZorvaneForm& f = rig.F();
+  AppState& S = rig.S();
+  for (int rate : {44100, 8000}) {
+    S.SampleRate = rate;
+    for (double hz = 900.0; hz < 1100.0; hz += 3.7) {
+      int lowest = 1 << 30, highest = -(1 << 30);
+      for (int n : {1024, 2048, 4096, 8192}) {
+        S.TransformSize = n;
+        S.SizeFactor = n / 1024;
+        ComputeWindowTable(n, S.WindowType, S.WindowTable);
+        for (int j = 1; j <= n; ++j)
+          S.SampleBlock[j] =
+              static_cast<int32_t>(std::lround(3000.0 * std::sin(2 * M_PI * hz * j / rate + 0.3)));
+        WindowAndTransform(S.SampleBlock, S.Spectrum, n, S.WindowTable, S.InputGain, S.FftReal,
+                           S.FftImag);
+        f.ScaleSpectrum();
+        const int h = static_cast<int>(*std::max_element(S.DisplayValues, S.DisplayValues + 512));
+        lowest = std::min(lowest, h);
+        highest = std::max(highest, h);
+      }
+      ASSERT_LE(highest - lowest, 3) << hz << " Hz at " << rate << " Hz";
+    }
+  }
+}
