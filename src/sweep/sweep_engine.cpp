@@ -318,7 +318,6 @@ void TZorvaneForm::SweepStartBtnClick() {
 
   // Finish.
   if (restoreLoop) On2Click();
-  recording = false;
   ShutdownCapture();
   S.SweepRunning = 0;
   SweepStartBtn->SetFontColor(colors::Blue);
