@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev libqt6printsupport6
   portaudio19-dev libasound2-plugins libcli11-dev libsndfile1-dev libsamplerate0-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
-  pulseaudio pulseaudio-utils sox
+  pulseaudio pulseaudio-utils sox ffmpeg
   xvfb xauth imagemagick python3
 )
 

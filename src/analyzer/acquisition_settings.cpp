@@ -2,6 +2,8 @@
 // averaging, input gain, graph type, hold mode, WAV playback speed and the
 // end-of-file notice. A change while the analyzer runs asks the processing
 // cycle to reopen the input device at the next buffer boundary.
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <utility>
 
@@ -30,6 +32,12 @@ const char* const kSpeedItems[] = {"N50ms2",  "N100ms2", "N200ms2", "N300ms2",
                                    "N500ms2", "N750ms2", "N1000ms2"};
 const char* const kChannelItems[] = {"Mic1", "Left1", "Right1"};
 
+// Bytes per second of a capture format, worked out in 64 bits and kept in
+// the field's range whatever rate a file or a settings file brought.
+int32_t BytesPerSecondOf(int64_t rate, int64_t bytesPerSample, int64_t channels) {
+  return static_cast<int32_t>(std::clamp<int64_t>(rate * bytesPerSample * channels, 0, INT32_MAX));
+}
+
 }  // namespace
 
 // ---- Channel ----
@@ -42,12 +50,13 @@ static void SelectChannel(TZorvaneForm& f, int select) {
   S.CaptureBlockAlign = select == 1 ? 2 : 4;
   S.CaptureBitsPerSample = 16;
   S.BytesPerSample = 2;
-  S.CaptureBytesPerSecond = S.SampleRate * 2 * S.CaptureChannels;
+  S.CaptureBytesPerSecond = BytesPerSecondOf(S.SampleRate, 2, S.CaptureChannels);
   S.CaptureBufferBytes = static_cast<uint16_t>(S.TransformSize * 2 * S.CaptureChannels);
   if (S.AnalyzerActive == 1) S.CaptureReopenRequested = 1;
-  // The sound card keeps its channel like its rate and size, so that the
-  // next START does not undo a channel chosen while stopped.
+  // Each source keeps its channel like its rate and size, so that the next
+  // START does not undo a channel chosen while stopped.
   if (S.InputSource == 1) f.SaveBoardFormat();
+  if (S.InputSource == 2) S.SavedFileFormat.ChannelSelect = select;
 }
 
 void TZorvaneForm::Mic1Click() { SelectChannel(*this, 1); }
@@ -72,7 +81,7 @@ static void SelectRate(TZorvaneForm& f, int index, int rate) {
   if (S.AnalyzerActive == 1) S.CaptureReopenRequested = 1;
   for (int i = 0; i < 5; ++i) f.Find(kRateItems[i])->SetChecked(i == index);
   S.SampleRate = rate;
-  S.CaptureBytesPerSecond = rate * S.BytesPerSample * S.CaptureChannels;
+  S.CaptureBytesPerSecond = BytesPerSecondOf(rate, S.BytesPerSample, S.CaptureChannels);
   S.NyquistHz = rate / 2;
   if ((S.TransformSize == 1024 || S.TransformSize == 2048) &&
       (rate == 22050 || rate == 44100 || rate == 48000))
@@ -116,6 +125,7 @@ static void SelectSize(TZorvaneForm& f, int index, int size) {
   f.UpdateDisplayedBins();
   f.UpdateMarkerReadouts();
   if (S.InputSource == 1) f.SaveBoardFormat();
+  if (S.InputSource == 2) S.SavedFileFormat.TransformSize = size;
   SetTimeout(f);
   ComputeWindowTable(S.TransformSize, S.WindowType, S.WindowTable);
 }

@@ -13,7 +13,7 @@ namespace {
 
 void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
   AppState& S = f.S;
-  f.SilenceBeyondRecording();
+  if (S.InputSource == 1) f.SilenceBeyondRecording();
   ConvertSamples(S.BytesPerSample, bufferChoice, S.TransformSize, S.ChannelSelect, S.SampleBlock,
                  S.CaptureBufferA, S.CaptureBufferB);
   if (S.DisplayMode == 1 || S.DisplayMode == 3) {
@@ -29,6 +29,33 @@ void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
   }
   f.ClearPlot();
   f.RenderDisplay(S.GraphType, S.DisplayValues);
+}
+
+// One block of the file into buffer A: CaptureBufferBytes bytes, and after
+// them the bytes that follow in the file (up to the lead-in's length, and
+// within the data), which the block's last samples reach into; the file stays
+// at the start of the next block. False when the file gives fewer bytes than
+// its data should hold (a read error): no block is made up.
+bool ReadFileBlock(AppState& S) {
+  const uint32_t bytes = S.CaptureBufferBytes;
+  if (std::fread(S.CaptureBufferA, 1, bytes, S.WaveFile) != bytes) return false;
+  const int64_t after = S.WaveDataRemaining - static_cast<int64_t>(bytes);
+  const size_t extra = static_cast<size_t>(std::clamp<int64_t>(
+      std::min<int64_t>(after, kCaptureBufferBytes - static_cast<int64_t>(bytes)), 0,
+      kLeadInBytes));
+  const size_t got = extra ? std::fread(S.CaptureBufferA + bytes, 1, extra, S.WaveFile) : 0;
+  std::fill(S.CaptureBufferA + bytes + got,
+            S.CaptureBufferA + std::min<size_t>(bytes + kLeadInBytes, kCaptureBufferBytes),
+            uint8_t{0});
+  if (got > 0) std::fseek(S.WaveFile, -static_cast<long>(got), SEEK_CUR);
+  return true;
+}
+
+// The end of the file's data: the run stops and, when asked for, says so.
+void EndOfFileData(TZorvaneForm& f) {
+  f.StartBtnClick();
+  f.S.WaveFileEnded = 1;
+  if (f.S.EofNotify == 1) f.platform.MessageBox("End of the file data", "File Message");
 }
 
 }  // namespace
@@ -130,26 +157,30 @@ void TZorvaneForm::ProcessBlocks() {
 
   if (S.InputSource == 2) {
     slot = 2;
+    const uint32_t bytes = S.CaptureBufferBytes;
     if (S.WaveFileOpen != 1 || S.WaveFile == nullptr) {
       FileTimer->SetEnabled(false);
       StopBtnClick();
       platform.MessageBox("No file has been opened", "File Message");
-    } else if (static_cast<int32_t>(S.CaptureBufferBytes) <= S.WaveDataRemaining &&
-               S.CaptureBufferBytes > 0) {
+    } else if (bytes > 0 && static_cast<int64_t>(bytes) <= S.WaveDataRemaining) {
       // A last block of exactly one buffer is analysed too; only a shorter
       // rest ends the file.
       platform.ProcessMessages();
-      const size_t got = std::fread(S.CaptureBufferA, 1, S.CaptureBufferBytes, S.WaveFile);
-      if (got < S.CaptureBufferBytes)
-        std::fill(S.CaptureBufferA + got, S.CaptureBufferA + S.CaptureBufferBytes, uint8_t{0});
+      // A handler that ran just now may have closed the file, chosen the
+      // sound card, stopped the run or changed the block length.
+      if (S.WaveFileOpen != 1 || S.WaveFile == nullptr || S.InputSource != 2 ||
+          S.AnalyzerActive != 1 || S.CaptureBufferBytes != bytes)
+        return;
+      if (!ReadFileBlock(S)) {
+        EndOfFileData(*this);
+        return;
+      }
       if (S.DisplayMode == 1 || S.DisplayMode == 3)
         ComputeWindowTable(S.TransformSize, S.WindowType, S.WindowTable);
-      S.WaveDataRemaining -= S.CaptureBufferBytes;
+      S.WaveDataRemaining -= static_cast<int32_t>(bytes);
       ProcessBlock(*this, slot);
     } else {
-      StartBtnClick();
-      S.WaveFileEnded = 1;
-      if (S.EofNotify == 1) platform.MessageBox("End of the file data", "File Message");
+      EndOfFileData(*this);
     }
   }
   if (S.RunMode == 2) StopBtnClick();

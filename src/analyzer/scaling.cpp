@@ -221,6 +221,22 @@ void TZorvaneForm::ScaleSpectrum() {
                     static_cast<float>(span), S.SplineSecondDerivatives, S.SplineSweep, kArrayLen);
 }
 
+float TZorvaneForm::DisplayPointHz(int point) {
+  const int n = BlockSize(S);
+  const int sf = std::max(1, S.SizeFactor);
+  const int loPos = LoFreqScrollBar->Position(), hiPos = HiFreqScrollBar->Position();
+  const float span = static_cast<float>((hiPos - loPos) * sf);
+  const double binHz = static_cast<double>(S.SampleRate) / n;
+  if (S.HorizontalScale == 2) {
+    // Display value c - 1 shows element j + 1, the bin of j * rate / n.
+    const float x = static_cast<float>(point + 1) * span / 512.0f + static_cast<float>(loPos * sf);
+    return static_cast<float>(BinOf(LogAxisPower(x, LogAxisStep(sf))) * binHz);
+  }
+  // Point i stands at element lo + i * span / 512, the bin of (element - 1).
+  const double element = loPos * sf + static_cast<double>(point) * span / 512.0;
+  return static_cast<float>((element - 1.0) * binHz);
+}
+
 void TZorvaneForm::ScaleTimeTrace() {
   const int n = BlockSize(S);
   const int count = n - 1;  // the block's values sit in elements 1..n-1

@@ -149,6 +149,8 @@ void TZorvaneForm::DrawEmptyGraticule() {
 }
 
 void TZorvaneForm::FindSettingsFiles() {
+  // Without a settings folder (batch work) nothing is read or kept.
+  if (settingsFolder_.empty()) return;
   auto exists = [](const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
@@ -244,6 +246,7 @@ void TZorvaneForm::WireClicks(std::initializer_list<std::pair<const char*, Click
 void TZorvaneForm::WireShell() {
   QuitBtn->OnClick = [this] { QuitBtnClick(); };
   Find("Exit1")->OnClick = [this] { Exit1Click(); };
+  Find("ExportData1")->OnClick = [this] { ExportData1Click(); };
 }
 
 }  // namespace zorvane

@@ -119,6 +119,8 @@ class TZorvaneForm {
   void ScaleSpectrum();
   void ScaleTimeTrace();
   int32_t LogAxisFrequency(int position, int kind);
+  // The frequency of the bin that display point `point` (0-based) shows.
+  float DisplayPointHz(int point);
   void RenderDisplay(int graphType, const float* data);
   void ClearPlot();
   void ClearDisplayBitmap();
@@ -247,6 +249,7 @@ class TZorvaneForm {
   void SaveForm1Click();
   void SaveGraphic1Click();
   void SaveBitmap1Click();
+  void ExportData1Click();
   void CopyForm1Click();
   void CopyGraphic1Click();
   void CopyBitmap1Click();

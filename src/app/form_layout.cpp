@@ -339,6 +339,7 @@ void TZorvaneForm::CreateMenu() {
   AddMenu("SaveForm1", "Save Form", file);
   AddMenu("SaveGraphic1", "Save Graphic", file);
   AddMenu("SaveBitmap1", "Save Bitmap", file);
+  AddMenu("ExportData1", "Export Data\u2026", file);
   separator(file);
   AddMenu("CopyForm1", "Copy Form", file);
   AddMenu("CopyGraphic1", "Copy Graphic", file);

@@ -96,8 +96,12 @@ uint32_t TZorvaneForm::WaitBufferA() {
     platform.ProcessMessages();
     platform.Sleep(1);
     if (S.CaptureTimedOut == 1) {
-      ResetCaptureDevice();
-      StartCapture();
+      // A stop handled in the pump just now (STOP, opening a file) has shut
+      // the device down: there is nothing left to restart.
+      if (S.AnalyzerStopRequested == 0) {
+        ResetCaptureDevice();
+        StartCapture();
+      }
       break;
     }
   }
@@ -141,12 +145,10 @@ void TZorvaneForm::ShutdownCapture() {
 
 #undef ZV_CHECK_INPUT
 
-// The block starts after a lead-in of up to 124 bytes, so when the buffer
-// holds exactly one block its last samples lie past the recorded bytes. Those
-// bytes are kept silent: a shorter buffer after a longer one would otherwise
-// leave the end of an old recording there.
+// When the buffer holds exactly one block, the block's last samples lie past
+// the recorded bytes. Those bytes are kept silent: a shorter buffer after a
+// longer one would otherwise leave the end of an old recording there.
 void TZorvaneForm::SilenceBeyondRecording() {
-  constexpr uint32_t kLeadInBytes = 128;
   const uint32_t from = S.CaptureBufferBytes;
   const uint32_t to = std::min<uint32_t>(from + kLeadInBytes, kCaptureBufferBytes);
   if (from >= to) return;

@@ -1,14 +1,18 @@
 // zorvane-cli: the instrument without a window.
 //   zorvane-cli script [--audio=system|loopback[:FILTER,...]] [FILE]
-//       remote control (standard input without FILE)
+//       the remote control (standard input without FILE)
 //   zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav
 //   zorvane-cli record [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
+//   zorvane-cli analyze FILE.wav [options]                a WAV file through the analyzer
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "app/script.h"
+#include "cli/analyze.h"
 #include "cli/record.h"
 #include "cli/tone.h"
 #include "platform/audio_option.h"
@@ -118,8 +122,45 @@ int main(int argc, char** argv) {
   record->add_option("--bits", rec.BitsPerSample, "8 or 16")->check(CLI::IsMember({8, 16}));
   record->add_option("OUT", recordPath, "output WAV file")->required();
 
-  CLI11_PARSE(app, argc, argv);
+  AnalyzeOptions an;
+  CLI::App* analyze = app.add_subcommand(
+      "analyze",
+      "Analyze a WAV file: print the peak frequency, write the last frame and its numbers");
+  analyze->add_option("FILE", an.File, "the WAV file")->required();
+  analyze->add_option("--size", an.Size, "transform size")
+      ->check(CLI::IsMember({1024, 2048, 4096, 8192}));
+  analyze->add_option("--channel", an.Channel, "mono, left or right")
+      ->check(CLI::IsMember({"mono", "left", "right"}));
+  analyze->add_option("--display", an.Display, "frequency, waterfall or time")
+      ->check(CLI::IsMember({"frequency", "waterfall", "time"}));
+  analyze->add_option("--hold", an.Hold, "normal, average or peak")
+      ->check(CLI::IsMember({"normal", "average", "peak"}));
+  analyze->add_option("--average", an.Average, "blocks in the average")
+      ->check(CLI::IsMember({2, 4, 6, 8, 10, 20, 40}));
+  auto* blocksOption = analyze->add_option("--blocks", an.Blocks, "blocks to analyse")
+                           ->check(CLI::Range(1, 100000000));
+  analyze->add_flag("--all", an.All, "run to the end of the data")->excludes(blocksOption);
+  auto* pngOption = analyze->add_option("--png", an.Png, "the last frame as a PNG file");
+  analyze->add_option("--bmp", an.Bmp, "the last frame as a BMP file")->excludes(pngOption);
+  analyze->add_option("--csv", an.Csv, "the last frame's numbers as CSV");
+  analyze->add_flag("--bins", an.Bins, "CSV rows per transform bin instead of per display point");
 
+  try {
+    app.parse(argc, argv);
+    auto endsWith = [](const std::string& s, const std::string& tail) {
+      return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    if (analyze->parsed() && !an.Png.empty() && !endsWith(an.Png, ".png"))
+      throw CLI::ValidationError("--png", "the name must end in .png");
+    if (analyze->parsed() && !an.Bmp.empty() && endsWith(an.Bmp, ".png"))
+      throw CLI::ValidationError("--bmp", "the name ends in .png");
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    // Bad arguments to analyze end with status 1, as a bad file does.
+    return analyze->parsed() && code != 0 ? 1 : code;
+  }
+
+  if (analyze->parsed()) return RunAnalyze(an, std::cout, std::cerr, ::isatty(2) != 0);
   if (script->parsed()) return RunScript(audio, file);
   if (record->parsed()) {
     std::string description, error;

@@ -79,8 +79,12 @@ void QtPlatform::Terminate() {
   QApplication::quit();
 }
 
-std::optional<std::string> QtPlatform::OpenFileDialog(const std::string& title) {
-  const QString f = QFileDialog::getOpenFileName(owner_, QString::fromStdString(title));
+std::optional<std::string> QtPlatform::OpenFileDialog(const std::string& title,
+                                                      const std::vector<std::string>& filters) {
+  QStringList list;
+  for (const std::string& f : filters) list << QString::fromStdString(f);
+  const QString f =
+      QFileDialog::getOpenFileName(owner_, QString::fromStdString(title), QString(), list.join(";;"));
   if (f.isEmpty()) return std::nullopt;
   return f.toStdString();
 }

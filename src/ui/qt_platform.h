@@ -35,7 +35,8 @@ class QtPlatform : public Platform {
   int64_t NowUs() override;
   void Terminate() override;
   bool Terminated() const override { return terminated_; }
-  std::optional<std::string> OpenFileDialog(const std::string& title) override;
+  std::optional<std::string> OpenFileDialog(const std::string& title,
+                                            const std::vector<std::string>& filters = {}) override;
   std::optional<std::string> SaveFileDialog(const std::string& title,
                                             const std::string& defaultExt) override;
   bool CopyImageToClipboard(const Bitmap& image) override;

@@ -46,6 +46,7 @@ TEST(BufferWaits, TheTimeOutFlagEndsTheWaitForAAfterOnePassWithAReset) {
   Rig rig;
   OpenWithBufferAQueued(rig);
   rig.cable.SetInputStalled(true);
+  rig.S().AnalyzerStopRequested = 0;  // a run waiting for its buffer
   rig.S().CaptureTimedOut = 1;
   const int64_t before = rig.platform.NowUs();
   rig.F().WaitBufferA();

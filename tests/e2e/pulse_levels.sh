@@ -35,13 +35,14 @@ require_sink_rate
 make_tones() {
   local file=$1 t freq db
   shift
-  local -a parts=()
+  local -a parts=() mix=()
   for t in "$@"; do
     IFS=: read -r freq db _ <<< "$t"
     sox -n -r 44100 -b 16 -c 1 "$work/part$((${#parts[@]})).wav" synth 40 sine "$freq" gain "$db"
     parts+=("$work/part$((${#parts[@]})).wav")
+    mix+=(-v 1 "${parts[-1]}")  # summed at their own levels, not scaled down
   done
-  if [ ${#parts[@]} -eq 1 ]; then mv "${parts[0]}" "$file"; else sox -m "${parts[@]}" "$file"; fi
+  if [ ${#parts[@]} -eq 1 ]; then mv "${parts[0]}" "$file"; else sox -m "${mix[@]}" "$file"; fi
   rm -f "${parts[@]}"
 }
 

@@ -112,7 +112,8 @@ std::optional<std::string> HeadlessPlatform::NextDialogAnswer() {
   return a;
 }
 
-std::optional<std::string> HeadlessPlatform::OpenFileDialog(const std::string&) {
+std::optional<std::string> HeadlessPlatform::OpenFileDialog(const std::string&,
+                                                           const std::vector<std::string>&) {
   return NextDialogAnswer();
 }
 

@@ -38,7 +38,8 @@ class HeadlessPlatform : public Platform {
   bool Terminated() const override { return terminated_; }
   void PollingDevice() override;
 
-  std::optional<std::string> OpenFileDialog(const std::string& title) override;
+  std::optional<std::string> OpenFileDialog(const std::string& title,
+                                            const std::vector<std::string>& filters = {}) override;
   std::optional<std::string> SaveFileDialog(const std::string& title,
                                             const std::string& defaultExt) override;
   bool CopyImageToClipboard(const Bitmap& image) override;

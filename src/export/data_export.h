@@ -1,0 +1,19 @@
+// The numbers behind the plot as CSV: one row per display point (frequency
+// in Hz and level in dB as the scale shows it), per transform bin, per sweep
+// point, or, in the time display, time in ms and value.
+#pragma once
+
+#include <string>
+
+namespace zorvane {
+
+class TZorvaneForm;
+
+// The CSV of what the plot shows now; with perBin, one row per transform
+// bin of the spectrum instead of per display point.
+std::string PlotDataCsv(TZorvaneForm& form, bool perBin);
+
+// Writes PlotDataCsv to path; false (and why in *error) when it cannot.
+bool WritePlotDataCsv(TZorvaneForm& form, const std::string& path, bool perBin, std::string* error);
+
+}  // namespace zorvane
