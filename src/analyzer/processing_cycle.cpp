@@ -175,8 +175,7 @@ void TZorvaneForm::ProcessBlocks() {
         EndOfFileData(*this);
         return;
       }
-      if (S.DisplayMode == 1 || S.DisplayMode == 3)
-        ComputeWindowTable(S.TransformSize, S.WindowType, S.WindowTable);
+      if (S.DisplayMode == 1 || S.DisplayMode == 3) RefreshWindowTable(false);
       S.WaveDataRemaining -= static_cast<int32_t>(bytes);
       ProcessBlock(*this, slot);
     } else {
@@ -269,6 +268,13 @@ void TZorvaneForm::StopBtnClick() {
   } else {
     FileTimer->SetEnabled(false);
   }
+}
+
+void TZorvaneForm::RefreshWindowTable(bool always) {
+  if (!always && S.WindowTableSize == S.TransformSize && S.WindowTableType == S.WindowType) return;
+  ComputeWindowTable(S.TransformSize, S.WindowType, S.WindowTable);
+  S.WindowTableSize = S.TransformSize;
+  S.WindowTableType = S.WindowType;
 }
 
 void TZorvaneForm::ChartTimerTimer() {

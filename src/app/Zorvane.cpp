@@ -122,7 +122,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   DrawEmptyGraticule();
 
   // 13. Window table.
-  ComputeWindowTable(S.TransformSize, S.WindowType, S.WindowTable);
+  RefreshWindowTable(true);
 
   // 14. Marker and frequency readouts.
   UpdateMarkerReadouts();

@@ -114,6 +114,10 @@ class TZorvaneForm {
   void FileTimerTimer();
   void TimeoutTimerTimer();
 
+  // Computes WindowTable for TransformSize and WindowType; unless `always`,
+  // only when it holds another size or window.
+  void RefreshWindowTable(bool always);
+
   // ---- Scaling, rendering, markers ----
   float FindPeakFrequency(const float* spectrum, int n, int sizeFactor, int sampleRate);
   void ScaleSpectrum();

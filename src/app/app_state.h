@@ -114,6 +114,9 @@ struct AppState {
   int32_t InputSource = 1;
   float InputGain = 10.0f;
   int32_t WindowType = 6;
+  // What WindowTable holds now: its size and window code (0 before any).
+  int32_t WindowTableSize = 0;
+  int32_t WindowTableType = 0;
   int32_t CaptureReopenRequested = 0;
   uint8_t CaptureTimedOut = 0;
   int32_t CaptureDeviceOpen = 0;
