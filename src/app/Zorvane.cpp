@@ -43,6 +43,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   WireAnalyzerView();
   WireFrequencyControls();
   WireDisplaySettings();
+  WireSweep();
 
   // 2. Heap buffers, zeroed so nothing stale ever reaches a display.
   captureA_ = std::make_unique<uint8_t[]>(kCaptureBufferBytes);
