@@ -457,27 +457,34 @@ int ResampleToColumns(const float* y, int available, float& limit, float columns
   const int n = static_cast<int>(std::max(2L, std::min<long>({want, workLen, available + 1L})));
   float* __restrict Y2 = secondDerivs;
   float* __restrict U = sweep;
+  // Positions up to `direct` read the source without the clamp (n is at
+  // most available + 1, so only the last position or two can need it).
+  const int direct = std::min(n - 2, available - 2);
   U[0] = 0.0f;
-  for (int i = 1; i <= n - 2; ++i)
-    U[i] = -0.25f * (U[i - 1] - 6.0f * (Y(i + 1) - 2.0f * Y(i) + Y(i - 1)));
+  int i = 1;
+  for (; i <= direct; ++i) U[i] = -0.25f * (U[i - 1] - 6.0f * (y[i + 1] - 2.0f * y[i] + y[i - 1]));
+  for (; i <= n - 2; ++i) U[i] = -0.25f * (U[i - 1] - 6.0f * (Y(i + 1) - 2.0f * Y(i) + Y(i - 1)));
   Y2[n - 1] = (-3.0f * (Y(n - 1) - Y(n - 2)) - 0.5f * U[n - 2]) / 0.875f;
-  for (int i = n - 2; i >= 0; --i) Y2[i] = -0.25f * Y2[i + 1] + U[i];
+  for (int k = n - 2; k >= 0; --k) Y2[k] = -0.25f * Y2[k + 1] + U[k];
 
   const float step = span / columns;
   int count = 0;
   for (; count < destCount; ++count) {
     const float x = static_cast<float>(count) * step;
     if (!(x <= lim)) break;
-    int i = static_cast<int>(x);
-    if (i < 0) i = 0;
-    if (i + 1 > n - 1) {
-      dest[count] = Y(i);
-      continue;
-    }
-    const float a = static_cast<float>(i + 1) - x;
-    const float b = x - static_cast<float>(i);
-    dest[count] = a * Y(i) + b * Y(i + 1) +
-                  ((a * a * a - a) * Y2[i] + (b * b * b - b) * Y2[i + 1]) * 0.16666667f;
+    int k = static_cast<int>(x);
+    if (k < 0) k = 0;
+    if (k + 1 > n - 1) break;  // past the fitted range: the source values below
+    const float a = static_cast<float>(k + 1) - x;
+    const float b = x - static_cast<float>(k);
+    const float yk = k + 1 < available ? y[k] : Y(k), yk1 = k + 1 < available ? y[k + 1] : Y(k + 1);
+    dest[count] =
+        a * yk + b * yk1 + ((a * a * a - a) * Y2[k] + (b * b * b - b) * Y2[k + 1]) * 0.16666667f;
+  }
+  for (; count < destCount; ++count) {
+    const float x = static_cast<float>(count) * step;
+    if (!(x <= lim)) break;
+    dest[count] = Y(std::max(0, static_cast<int>(x)));
   }
   return count;
 }

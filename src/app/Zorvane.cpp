@@ -44,6 +44,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   WireAnalyzerView();
   WireFrequencyControls();
   WireDisplaySettings();
+  WireSweep();
 
   // 2. Heap buffers, zeroed so nothing stale ever reaches a display.
   captureA_ = std::make_unique<uint8_t[]>(kCaptureBufferBytes);
@@ -122,7 +123,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   DrawEmptyGraticule();
 
   // 13. Window table.
-  ComputeWindowTable(S.TransformSize, S.WindowType, S.WindowTable);
+  RefreshWindowTable(true);
 
   // 14. Marker and frequency readouts.
   UpdateMarkerReadouts();

@@ -101,6 +101,9 @@ class TZorvaneForm {
   void UnprepareHeaderB();
   void CloseCaptureDevice();
   void ShutdownCapture();
+  // Keeps the bytes past the recorded ones silent, where a block that fills
+  // its buffer reads beyond the recording.
+  void SilenceBeyondRecording();
 
   // ---- Processing cycle ----
   void ProcessBlocks();
@@ -111,6 +114,10 @@ class TZorvaneForm {
   void ChartTimerTimer();
   void FileTimerTimer();
   void TimeoutTimerTimer();
+
+  // Computes WindowTable for TransformSize and WindowType; unless `always`,
+  // only when it holds another size or window.
+  void RefreshWindowTable(bool always);
 
   // ---- Scaling, rendering, markers ----
   float FindPeakFrequency(const float* spectrum, int n, int sizeFactor, int sampleRate);
@@ -229,6 +236,12 @@ class TZorvaneForm {
   void SweepStartBtnClick();
   void SwpCalBtnClick();
   void ZeroCalClick();
+  void ShowCalibrating();
+  int SweepToneBin(int point) const;
+  int SweepToneColumn(int point) const;
+  void ShowSweepTones(int lastPoint);
+  int SweepSettleMs();
+  void ReleaseSweepDevices(WaveHandle output, bool input);
 
   // ---- WAV file ----
   void OpenWavefile1Click();
@@ -292,6 +305,7 @@ class TZorvaneForm {
   void WireAnalyzerView();
   void WireFrequencyControls();
   void WireDisplaySettings();
+  void WireSweep();
   using ClickHandler = void (TZorvaneForm::*)();
   void WireClicks(std::initializer_list<std::pair<const char*, ClickHandler>> items);
 

@@ -18,6 +18,9 @@ constexpr int kArrayLen = kMaxTransform + 1;  // 1-based arrays, element 0 unuse
 constexpr int kSampleBlockLen = 65537;
 constexpr int kHistoryRows = 41;
 constexpr int kCaptureBufferBytes = 65590;
+// A block starts after a lead-in of up to 124 bytes, so its last samples can
+// lie up to this many bytes past the bytes a capture buffer records.
+constexpr uint32_t kLeadInBytes = 128;
 constexpr int kOutputBufferBytes = 200000;
 constexpr int kSynthesisWorkLen = 65538;
 constexpr int kPlotWidth = 512;
@@ -111,6 +114,9 @@ struct AppState {
   int32_t InputSource = 1;
   float InputGain = 10.0f;
   int32_t WindowType = 6;
+  // What WindowTable holds now: its size and window code (0 before any).
+  int32_t WindowTableSize = 0;
+  int32_t WindowTableType = 0;
   int32_t CaptureReopenRequested = 0;
   uint8_t CaptureTimedOut = 0;
   int32_t CaptureDeviceOpen = 0;

@@ -13,6 +13,7 @@
 //   dialog PATH | dialog cancel   the answer to the next file dialog
 //   bitmap PATH                   saves the plot bitmap (BMP, or PNG by extension)
 //   pixel X Y                     prints "pixel X Y = 0x00BBGGRR" from the plot bitmap
+//   clock                         prints "clock = MS", the milliseconds the clock has run
 //   quit                          the QUIT button
 //
 // "#" starts a comment. Message boxes print "message [TITLE] TEXT"; the

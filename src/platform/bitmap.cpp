@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cwchar>
 
 namespace zorvane {
 
@@ -40,6 +41,13 @@ void PullIn(double& x0, double& y0, double x1, double y1, double limit) {
   y0 += t * (y1 - y0);
 }
 
+// Sets count pixels from p to c. wchar_t is a 32-bit unit here, so the C
+// library's vectorised wide fill does the work.
+static_assert(sizeof(wchar_t) == sizeof(Color), "pixels are filled as wide characters");
+void FillPixels(Color* p, size_t count, Color c) {
+  if (count > 0) std::wmemset(reinterpret_cast<wchar_t*>(p), static_cast<wchar_t>(c), count);
+}
+
 }  // namespace
 
 void Canvas::LineTo(int x, int y) {
@@ -60,12 +68,49 @@ void Canvas::LineTo(int x, int y) {
   }
   const long long dx = std::llabs(x1 - x0), dy = -std::llabs(y1 - y0);
   const long long sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+  const int w = bmp_->Width(), h = bmp_->Height();
+  const Color pen = PenColor & 0x00FFFFFF;
+  penX_ = x;
+  penY_ = y;
+  if (dy == 0) {
+    // Horizontal: the pixels from x0 towards x1, x1 excluded, as one span.
+    if (y0 < 0 || y0 >= h || dx == 0) return;
+    const long long first = std::max(0LL, sx > 0 ? x0 : x1 + 1);
+    const long long last = std::min<long long>(w - 1, sx > 0 ? x1 - 1 : x0);
+    if (first <= last) FillPixels(bmp_->Row(static_cast<int>(y0)) + first, last - first + 1, pen);
+    return;
+  }
+  if (dx == 0) {
+    // Vertical: one pixel a row, y1 excluded.
+    if (x0 < 0 || x0 >= w) return;
+    const long long first = std::max(0LL, sy > 0 ? y0 : y1 + 1);
+    const long long last = std::min<long long>(h - 1, sy > 0 ? y1 - 1 : y0);
+    for (long long r = first; r <= last; ++r) bmp_->Row(static_cast<int>(r))[x0] = pen;
+    return;
+  }
   long long err = dx + dy;
   const long long steps = std::max(dx, -dy);
-  const int w = bmp_->Width(), h = bmp_->Height();
+  if (std::min(x0, x1) >= 0 && std::min(y0, y1) >= 0 && std::max(x0, x1) < w &&
+      std::max(y0, y1) < h) {
+    // Wholly on the bitmap: the same walk without a check per pixel.
+    Color* p = bmp_->Row(static_cast<int>(y0)) + x0;
+    const long long stride = sy * static_cast<long long>(w);
+    for (long long i = 0; i < steps; ++i) {
+      *p = pen;
+      const long long e2 = 2 * err;
+      if (e2 >= dy) {
+        err += dy;
+        p += sx;
+      }
+      if (e2 <= dx) {
+        err += dx;
+        p += stride;
+      }
+    }
+    return;
+  }
   for (long long i = 0; i < steps; ++i) {
-    if (x0 >= 0 && y0 >= 0 && x0 < w && y0 < h)
-      bmp_->SetPixel(static_cast<int>(x0), static_cast<int>(y0), PenColor);
+    if (x0 >= 0 && y0 >= 0 && x0 < w && y0 < h) bmp_->Row(static_cast<int>(y0))[x0] = pen;
     const long long e2 = 2 * err;
     if (e2 >= dy) {
       err += dy;
@@ -76,29 +121,33 @@ void Canvas::LineTo(int x, int y) {
       y0 += sy;
     }
   }
-  penX_ = x;
-  penY_ = y;
 }
 
 void Canvas::FillRect(const Rect& r) {
   const int l = std::max(0, r.Left), t = std::max(0, r.Top);
   const int rr = std::min(bmp_->Width(), r.Right), b = std::min(bmp_->Height(), r.Bottom);
-  for (int y = t; y < b; ++y)
-    std::fill(bmp_->Row(y) + l, bmp_->Row(y) + std::max(l, rr), BrushColor);
+  if (l >= rr || t >= b) return;
+  const Color brush = BrushColor;
+  if (l == 0 && rr == bmp_->Width()) {
+    // Whole rows lie next to each other: one fill.
+    FillPixels(bmp_->Row(t), static_cast<size_t>(b - t) * rr, brush);
+    return;
+  }
+  for (int y = t; y < b; ++y) FillPixels(bmp_->Row(y) + l, static_cast<size_t>(rr - l), brush);
 }
 
 void Canvas::Rectangle(int left, int top, int right, int bottom) {
   FillRect({left, top, right, bottom});
   if (right - left < 1 || bottom - top < 1) return;
-  const Color keep = PenColor;
-  for (int x = left; x < right; ++x) {
-    bmp_->SetPixel(x, top, keep);
-    bmp_->SetPixel(x, bottom - 1, keep);
-  }
-  for (int y = top; y < bottom; ++y) {
-    bmp_->SetPixel(left, y, keep);
-    bmp_->SetPixel(right - 1, y, keep);
-  }
+  // The outline in the pen's colour: the two rows, then the two columns.
+  const Color keep = PenColor & 0x00FFFFFF;
+  const int l = std::max(0, left), r = std::min(bmp_->Width(), right);
+  for (const int y : {top, bottom - 1})
+    if (y >= 0 && y < bmp_->Height() && l < r) FillPixels(bmp_->Row(y) + l, r - l, keep);
+  const int t = std::max(0, top), b = std::min(bmp_->Height(), bottom);
+  for (const int x : {left, right - 1})
+    if (x >= 0 && x < bmp_->Width())
+      for (int y = t; y < b; ++y) bmp_->Row(y)[x] = keep;
 }
 
 void Canvas::CopyRect(const Rect& dst, const Bitmap& src, const Rect& s) {

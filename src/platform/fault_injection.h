@@ -48,6 +48,7 @@ class FaultyWaveOut : public WaveOut {
   uint32_t Write(WaveHandle h, WaveHeader* hdr, uint32_t size) override;
   uint32_t Reset(WaveHandle h) override;
   uint32_t Close(WaveHandle h) override;
+  int64_t LatencyUs(WaveHandle h) override { return inner_.LatencyUs(h); }
   // The last header written: flags, loops and length as the device saw them.
   uint32_t LastWriteFlags = 0, LastWriteLoops = 0, LastWriteLength = 0;
   int Writes = 0;
@@ -73,6 +74,7 @@ class FaultyWaveIn : public WaveIn {
   void SetBufferDoneNotify(std::function<void()> notify) override {
     inner_.SetBufferDoneNotify(std::move(notify));
   }
+  int64_t LatencyUs(WaveHandle h) override { return inner_.LatencyUs(h); }
   WaveFormat LastFormat;
 
  private:

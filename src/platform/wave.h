@@ -83,6 +83,9 @@ class WaveOut {
   virtual uint32_t Write(WaveHandle h, WaveHeader* hdr, uint32_t size) = 0;
   virtual uint32_t Reset(WaveHandle h) = 0;
   virtual uint32_t Close(WaveHandle h) = 0;
+  // How long a sample written now takes to leave the device, in
+  // microseconds, once a buffer plays on this handle (0 when unknown).
+  virtual int64_t LatencyUs(WaveHandle) { return 0; }
 };
 
 // Input: buffers queued in order, filled and flagged done, byte position
@@ -104,6 +107,9 @@ class WaveIn {
   // Called, from whatever thread fills the buffers, each time a buffer is
   // marked done by recording (not by a reset). Set while no device is open.
   virtual void SetBufferDoneNotify(std::function<void()> notify) { (void)notify; }
+  // How long a sample takes from the device's input to a buffer, in
+  // microseconds, on an open handle (0 when unknown).
+  virtual int64_t LatencyUs(WaveHandle) { return 0; }
 };
 
 // A sound card: an output and an input device.

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <tuple>
 #include <vector>
 
+#include "platform/audio_option.h"
 #include "platform/headless/headless_platform.h"
 
 using namespace zorvane;
@@ -113,5 +115,54 @@ TEST_F(Cable, ConversionToTheCaptureRateIsBandLimited) {
     EXPECT_GE(std::abs(peak), low);
     EXPECT_LE(std::abs(peak), high);
     ASSERT_EQ(cable.In().Close(in), 0u);
+  }
+}
+
+TEST(CableUnderTest, AddsItsNoiseAndFiltersTheLineAllAlong) {
+  AudioOption option;
+  std::string error;
+  WaveHandle in = 0, out = 0;
+  {
+    // A noise floor of -40 dB of a full-scale sine, nothing playing.
+    ASSERT_TRUE(ParseAudioOption("loopback:noise=-40", option, error)) << error;
+    HeadlessPlatform platform(true);
+    LoopbackCable noisy(platform, option.Cable);
+    Buffer silence(44100);
+    ASSERT_TRUE(noisy.In().Open(&in, Pcm(1), 0) == 0 && noisy.In().Prepare(in, &silence, 32) == 0 &&
+                noisy.In().AddBuffer(in, &silence, 32) == 0 && noisy.In().Start(in) == 0);
+    while (!silence.Done()) platform.Sleep(10);
+    double sum = 0, squares = 0;
+    for (int16_t v : silence.s) sum += v, squares += double(v) * v;
+    EXPECT_NEAR(sum / 44100, 0.0, 5.0);
+    EXPECT_NEAR(std::sqrt(squares / 44100), 32767 / std::sqrt(2.0) / 100, 7.0);
+  }
+
+  // A Butterworth low-pass at 1000 Hz. 2000 Hz plays from t0; the recording
+  // starts 300 ms later and holds the filter's steady state from its first
+  // sample: the analogue prototype 1 / (1 - W^2 + j sqrt2 W) at the
+  // pre-warped frequency W.
+  ASSERT_TRUE(ParseAudioOption("loopback:lowpass=1000", option, error)) << error;
+  HeadlessPlatform platform(true);
+  LoopbackCable cable(platform, option.Cable);
+  Buffer tone(441);
+  for (int i = 0; i < 441; ++i)
+    tone.s[i] = std::lround(10000 * std::sin(2 * M_PI * 20 * i / 441.0));
+  tone.Flags = WHDR_BEGINLOOP | WHDR_ENDLOOP, tone.Loops = 0xFFFFFFFF;
+  const double t0 = platform.NowUs() / 1e6;
+  ASSERT_TRUE(cable.Out().Open(&out, Pcm(1), 0) == 0 && cable.Out().Prepare(out, &tone, 32) == 0 &&
+              cable.Out().Write(out, &tone, 32) == 0);
+  platform.Sleep(300);
+  Buffer b(2000);
+  ASSERT_TRUE(cable.In().Open(&in, Pcm(1), 0) == 0 && cable.In().Prepare(in, &b, 32) == 0 &&
+              cable.In().AddBuffer(in, &b, 32) == 0 && cable.In().Start(in) == 0);
+  const double start = platform.NowUs() / 1e6;
+  while (!b.Done()) platform.Sleep(1);
+  const double w = std::tan(M_PI * 2000 / 44100) / std::tan(M_PI * 1000 / 44100);
+  const double gain = 1 / std::hypot(1 - w * w, std::sqrt(2.0) * w);
+  const double phase = -std::atan2(std::sqrt(2.0) * w, 1 - w * w);
+  for (int k = 0; k < 2000; ++k) {
+    const double t = start - t0 + k / 44100.0;
+    ASSERT_NEAR(b.s[k], 10000 * gain * std::sin(2 * M_PI * 2000 * t + phase), 30.0)
+        << "sample " << k;
   }
 }

@@ -37,6 +37,7 @@ Rig::Rig(LoopbackOptions options, bool createConfig)
     return next;
   };
   platform.DeliverUserEvents = [this] {
+    if (EachPump) EachPump();
     const int64_t now = platform.NowUs();
     for (size_t i = 0; i < schedule_.size();) {
       if (schedule_[i].AtUs <= now) {

@@ -179,8 +179,34 @@ struct LoopbackCable::Resampler {
   double Ratio;
 };
 
+BiquadCoefficients DesignBiquad(const LoopbackFilter& f, double rate) {
+  const double w0 = 2.0 * M_PI * f.Hz / rate;
+  const double cw = std::cos(w0), alpha = std::sin(w0) / (2.0 * f.Q);
+  double b0, b1, b2, a0, a1, a2;
+  switch (f.Kind) {
+    case LoopbackFilter::Type::LowPass:
+      b0 = b2 = (1.0 - cw) / 2.0, b1 = 1.0 - cw;
+      a0 = 1.0 + alpha, a1 = -2.0 * cw, a2 = 1.0 - alpha;
+      break;
+    case LoopbackFilter::Type::HighPass:
+      b0 = b2 = (1.0 + cw) / 2.0, b1 = -(1.0 + cw);
+      a0 = 1.0 + alpha, a1 = -2.0 * cw, a2 = 1.0 - alpha;
+      break;
+    default: {
+      const double a = std::pow(10.0, f.Db / 40.0);
+      b0 = 1.0 + alpha * a, b1 = -2.0 * cw, b2 = 1.0 - alpha * a;
+      a0 = 1.0 + alpha / a, a1 = -2.0 * cw, a2 = 1.0 - alpha / a;
+      break;
+    }
+  }
+  return {b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
+}
+
 LoopbackCable::LoopbackCable(Platform& platform, LoopbackOptions options)
-    : platform_(platform), options_(options) {
+    : platform_(platform), options_(std::move(options)) {
+  for (const LoopbackFilter& f : options_.Filters)
+    sections_.push_back({DesignBiquad(f, kOutputRate)});
+  if (!sections_.empty()) line_.assign(kLineRing, 0.0f);
   out_ = std::make_unique<Output>(*this);
   in_ = std::make_unique<Input>(*this);
   platform_.AddTicker([this](int64_t now) { Advance(now); }, [this] { return NextEventUs(); });
@@ -205,10 +231,54 @@ double LoopbackCable::OutputSampleAt(int64_t timeUs) const {
 }
 
 double LoopbackCable::InputSample(int64_t j) const {
+  if (!sections_.empty()) {
+    // The filtered line at the sample nearest to the input sample's time.
+    const double absolute = static_cast<double>(rec_.StartUs) * kOutputRate / 1e6 +
+                            (static_cast<double>(j) - rec_.PreRoll);
+    return LineSample(std::llround(absolute)) * options_.Gain;
+  }
   if (!playing_.Data) return 0.0;
   const double position = static_cast<double>(rec_.StartUs - playing_.StartUs) * kOutputRate / 1e6 +
                           (static_cast<double>(j) - rec_.PreRoll);
   return LoopSample(std::llround(position)) * options_.Gain;
+}
+
+double LoopbackCable::LineSample(int64_t a) const {
+  if (a < 0 || a >= lineEnd_ || a < lineEnd_ - kLineRing) return 0.0;
+  return line_[static_cast<size_t>(a % kLineRing)];
+}
+
+void LoopbackCable::AdvanceLine(int64_t nowUs) {
+  if (sections_.empty()) return;
+  // Samples whose time has come: sample a sounds at a / 44,100 s.
+  const int64_t end = nowUs < 0 ? 0 : nowUs * kOutputRate / 1'000'000 + 1;
+  if (end <= lineEnd_) return;
+  auto quiet = [this] {
+    for (const Section& q : sections_)
+      if (std::abs(q.Z1) > 1e-20 || std::abs(q.Z2) > 1e-20) return false;
+    return true;
+  };
+  if (!playing_.Data && quiet()) {
+    // Silence in, silence out: skip ahead without running the filters.
+    for (Section& q : sections_) q.Z1 = q.Z2 = 0.0;
+    for (int64_t a = std::max(lineEnd_, end - kLineRing); a < end; ++a)
+      line_[static_cast<size_t>(a % kLineRing)] = 0.0f;
+    lineEnd_ = end;
+    return;
+  }
+  const double startPosition = static_cast<double>(playing_.StartUs) * kOutputRate / 1e6;
+  for (int64_t a = lineEnd_; a < end; ++a) {
+    double v =
+        playing_.Data ? LoopSample(std::llround(static_cast<double>(a) - startPosition)) : 0.0;
+    for (Section& q : sections_) {
+      const double y = q.C.B0 * v + q.Z1;
+      q.Z1 = q.C.B1 * v - q.C.A1 * y + q.Z2;
+      q.Z2 = q.C.B2 * v - q.C.A2 * y;
+      v = y;
+    }
+    line_[static_cast<size_t>(a % kLineRing)] = static_cast<float>(v);
+  }
+  lineEnd_ = end;
 }
 
 void LoopbackCable::StartRecording(int64_t nowUs) {
@@ -235,10 +305,11 @@ void LoopbackCable::StartRecording(int64_t nowUs) {
 
 int16_t LoopbackCable::CaptureValue(double v, int channel) {
   if (channel == 1) v *= options_.RightGain;
-  if (options_.NoiseAmplitude > 0) {
+  if (options_.NoiseRms > 0.0) {
+    // Uniform white noise of the chosen RMS: its peak is sqrt(3) times that.
     rec_.Noise = rec_.Noise * 1103515245u + 12345u;
-    const int r = static_cast<int>((rec_.Noise >> 16) % (2u * options_.NoiseAmplitude + 1u));
-    v += r - options_.NoiseAmplitude;
+    const double u = static_cast<double>(rec_.Noise >> 8) / 16777216.0;  // 0 .. 1
+    v += (2.0 * u - 1.0) * std::sqrt(3.0) * options_.NoiseRms;
   }
   return static_cast<int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
 }
@@ -321,7 +392,10 @@ void LoopbackCable::Record(int64_t nowUs) {
   if (lost) ++overruns_;
 }
 
-void LoopbackCable::Advance(int64_t nowUs) { Record(nowUs); }
+void LoopbackCable::Advance(int64_t nowUs) {
+  AdvanceLine(nowUs);
+  Record(nowUs);
+}
 
 int64_t LoopbackCable::NextEventUs() const {
   if (!rec_.Open || !rec_.Started || stalled_ || rec_.Queue.empty()) return Platform::kNoEvent;
