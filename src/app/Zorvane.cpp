@@ -1,5 +1,7 @@
 #include "app/Zorvane.h"
 
+#include "app/configuration.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -108,6 +110,9 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   FindSettingsFiles();
   S.Constructing = 0;
 
+  // 9. The stored settings, replayed through the handlers.
+  LoadConfiguration(S.ConfigPath);
+
   // 10. The open-cross cursor is built by the view from its pixel pattern;
   //     the core only names the shape (see SetCursorShape).
 
@@ -163,8 +168,9 @@ void TZorvaneForm::FindSettingsFiles() {
   };
   const std::string help = settingsFolder_ + "/ZorvaneHelp.chm";
   if (exists(help)) S.HelpPath = help;
+  // The settings are kept only in a regular file of that name.
   const std::string cfg = settingsFolder_ + "/Zorvane.cfg";
-  if (exists(cfg)) S.ConfigPath = cfg;
+  if (IsRegularSettingsFile(cfg)) S.ConfigPath = cfg;
 }
 
 void TZorvaneForm::ScaleControls(double factor) {

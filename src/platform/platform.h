@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -34,8 +35,8 @@ class Platform {
 
   // File dialogs: the chosen path, or nothing when cancelled. Filters are
   // offered in order, each as "Description (*.ext)".
-  virtual std::optional<std::string> OpenFileDialog(const std::string& title,
-                                                    const std::vector<std::string>& filters = {}) = 0;
+  virtual std::optional<std::string> OpenFileDialog(
+      const std::string& title, const std::vector<std::string>& filters = {}) = 0;
   virtual std::optional<std::string> SaveFileDialog(const std::string& title,
                                                     const std::string& defaultExt) = 0;
   virtual bool CopyImageToClipboard(const Bitmap& image) = 0;
@@ -62,29 +63,43 @@ class Platform {
   // Called with the current time whenever the platform pumps messages or
   // sleeps; the loopback cable advances its devices from here. nextEvent, if
   // given, tells when the device will next have something to report (a
-  // buffer full), kNoEvent when nothing is coming.
+  // buffer full), kNoEvent when nothing is coming. Returns a number for
+  // RemoveTicker, which its owner calls before it goes.
   static constexpr int64_t kNoEvent = INT64_MAX;
-  void AddTicker(std::function<void(int64_t nowUs)> ticker,
-                 std::function<int64_t()> nextEvent = nullptr) {
-    tickers_.push_back(std::move(ticker));
-    if (nextEvent) nextEvents_.push_back(std::move(nextEvent));
+  int AddTicker(std::function<void(int64_t nowUs)> ticker,
+                std::function<int64_t()> nextEvent = nullptr) {
+    tickers_.push_back({++lastTicker_, std::move(ticker), std::move(nextEvent)});
+    return lastTicker_;
+  }
+  void RemoveTicker(int id) {
+    for (auto it = tickers_.begin(); it != tickers_.end(); ++it)
+      if (it->Id == id) {
+        tickers_.erase(it);
+        return;
+      }
   }
 
  protected:
   void RunTickers() {
     const int64_t now = NowUs();
-    for (auto& t : tickers_) t(now);
+    for (auto& t : tickers_) t.Tick(now);
   }
   // The earliest next event of the clock-driven devices.
   int64_t NextDeviceEventUs() const {
     int64_t next = kNoEvent;
-    for (const auto& e : nextEvents_) next = std::min(next, e());
+    for (const auto& t : tickers_)
+      if (t.NextEvent) next = std::min(next, t.NextEvent());
     return next;
   }
 
  private:
-  std::vector<std::function<void(int64_t)>> tickers_;
-  std::vector<std::function<int64_t()>> nextEvents_;
+  struct Ticker {
+    int Id;
+    std::function<void(int64_t)> Tick;
+    std::function<int64_t()> NextEvent;
+  };
+  std::vector<Ticker> tickers_;
+  int lastTicker_ = 0;
 };
 
 }  // namespace zorvane

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -139,8 +140,8 @@ TEST(CableUnderTest, AddsItsNoiseAndFiltersTheLineAllAlong) {
 
   // A Butterworth low-pass at 1000 Hz. 2000 Hz plays from t0; the recording
   // starts 300 ms later and holds the filter's steady state from its first
-  // sample: the analogue prototype 1 / (1 - W^2 + j sqrt2 W) at the
-  // pre-warped frequency W.
+  // sample: a sine at the analog prototype's level, 1 / |1 - W^2 + j sqrt2 W|
+  // at W = 2 (-12.3 dB).
   ASSERT_TRUE(ParseAudioOption("loopback:lowpass=1000", option, error)) << error;
   HeadlessPlatform platform(true);
   LoopbackCable cable(platform, option.Cable);
@@ -148,21 +149,51 @@ TEST(CableUnderTest, AddsItsNoiseAndFiltersTheLineAllAlong) {
   for (int i = 0; i < 441; ++i)
     tone.s[i] = std::lround(10000 * std::sin(2 * M_PI * 20 * i / 441.0));
   tone.Flags = WHDR_BEGINLOOP | WHDR_ENDLOOP, tone.Loops = 0xFFFFFFFF;
-  const double t0 = platform.NowUs() / 1e6;
   ASSERT_TRUE(cable.Out().Open(&out, Pcm(1), 0) == 0 && cable.Out().Prepare(out, &tone, 32) == 0 &&
               cable.Out().Write(out, &tone, 32) == 0);
   platform.Sleep(300);
-  Buffer b(2000);
+  Buffer b(2205);  // 100 periods
   ASSERT_TRUE(cable.In().Open(&in, Pcm(1), 0) == 0 && cable.In().Prepare(in, &b, 32) == 0 &&
               cable.In().AddBuffer(in, &b, 32) == 0 && cable.In().Start(in) == 0);
-  const double start = platform.NowUs() / 1e6;
   while (!b.Done()) platform.Sleep(1);
-  const double w = std::tan(M_PI * 2000 / 44100) / std::tan(M_PI * 1000 / 44100);
-  const double gain = 1 / std::hypot(1 - w * w, std::sqrt(2.0) * w);
-  const double phase = -std::atan2(std::sqrt(2.0) * w, 1 - w * w);
-  for (int k = 0; k < 2000; ++k) {
-    const double t = start - t0 + k / 44100.0;
-    ASSERT_NEAR(b.s[k], 10000 * gain * std::sin(2 * M_PI * 2000 * t + phase), 30.0)
-        << "sample " << k;
+  // The recording's sine and cosine parts at 2000 Hz, and what is left.
+  double c = 0, d = 0;
+  for (int k = 0; k < 2205; ++k) {
+    c += b.s[k] * std::cos(2 * M_PI * 2000 * k / 44100.0) * 2 / 2205;
+    d += b.s[k] * std::sin(2 * M_PI * 2000 * k / 44100.0) * 2 / 2205;
   }
+  const double amplitude = std::hypot(c, d);
+  EXPECT_NEAR(20 * std::log10(amplitude / 10000), -10 * std::log10(17.0), 0.1);
+  for (int k = 0; k < 2205; ++k)
+    ASSERT_NEAR(
+        b.s[k],
+        c * std::cos(2 * M_PI * 2000 * k / 44100.0) + d * std::sin(2 * M_PI * 2000 * k / 44100.0),
+        3.0)
+        << "sample " << k;
+}
+
+TEST(CableUnderTest, SectionsFollowTheirAnalogPrototypesUpToTheTopOfTheBand) {
+  // |H| of a section at f, in dB, against the analog prototype's.
+  auto digital = [](const BiquadCoefficients& c, double f) {
+    const std::complex<double> z = std::polar(1.0, -2 * M_PI * f / 44100);
+    return 20 *
+           std::log10(std::abs((c.B0 + c.B1 * z + c.B2 * z * z) / (1.0 + c.A1 * z + c.A2 * z * z)));
+  };
+  auto analog = [](LoopbackFilter::Type t, double f0, double q, double f) {
+    const std::complex<double> s(0, f / f0), den = s * s + s / q + 1.0;
+    return 20 * std::log10(std::abs((t == LoopbackFilter::Type::LowPass ? 1.0 : s * s) / den));
+  };
+  using T = LoopbackFilter::Type;
+  for (auto [type, f0, q] : {std::tuple{T::LowPass, 5000.0, 0.7071},
+                             {T::LowPass, 1000.0, 2.0},
+                             {T::HighPass, 5000.0, 0.7071},
+                             {T::HighPass, 100.0, 0.5}}) {
+    const BiquadCoefficients c = DesignBiquad({type, f0, q, 0.0}, 44100);
+    for (double f : {50.0, 500.0, 1000.0, 5000.0, 10000.0, 15000.0, 20000.0})
+      EXPECT_NEAR(digital(c, f), analog(type, f0, q, f), 0.5) << f0 << " Hz section at " << f;
+  }
+  // The peaking section: +6 dB at its centre, nothing far from it.
+  const BiquadCoefficients peak = DesignBiquad({T::Peak, 2000.0, 2.0, 6.0}, 44100);
+  EXPECT_NEAR(digital(peak, 2000), 6.0, 0.01);
+  EXPECT_NEAR(digital(peak, 20000), 0.0, 0.05);
 }

@@ -42,8 +42,9 @@ struct LoopbackOptions {
   double RightGain = 0.5;
 };
 
-// Normalised coefficients of a section at a sample rate (the audio-equalizer
-// cookbook's bilinear designs): y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2.
+// Normalised coefficients of a section at a sample rate: low- and high-pass
+// matched to their analog prototypes, the peaking section as the
+// audio-equalizer cookbook has it. y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2.
 struct BiquadCoefficients {
   double B0 = 1, B1 = 0, B2 = 0, A1 = 0, A2 = 0;
 };
@@ -115,6 +116,7 @@ class LoopbackCable {
   double LineSample(int64_t absolute) const;
 
   Platform& platform_;
+  int ticker_ = 0;
   LoopbackOptions options_;
   Playing playing_;
   WaveHandle playingHandle_ = 0;
