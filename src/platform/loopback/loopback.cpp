@@ -247,8 +247,11 @@ BiquadCoefficients MatchedHighPass(double hz, double q, double rate) {
 }  // namespace
 
 BiquadCoefficients DesignBiquad(const LoopbackFilter& f, double rate) {
-  if (f.Kind == LoopbackFilter::Type::LowPass) return MatchedLowPass(f.Hz, f.Q, rate);
-  if (f.Kind == LoopbackFilter::Type::HighPass) return MatchedHighPass(f.Hz, f.Q, rate);
+  // Corners far below a hertz all act alike; below about 1e-60 Hz the matched
+  // designs' arithmetic leaves the range of a double, so they stop at 1e-6 Hz.
+  const double hz = std::max(f.Hz, 1e-6);
+  if (f.Kind == LoopbackFilter::Type::LowPass) return MatchedLowPass(hz, f.Q, rate);
+  if (f.Kind == LoopbackFilter::Type::HighPass) return MatchedHighPass(hz, f.Q, rate);
   // The peaking section of the cookbook: its bilinear form follows the
   // analog one closely below a quarter of the rate.
   const double w0 = 2.0 * M_PI * f.Hz / rate;
