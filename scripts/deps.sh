@@ -4,12 +4,12 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake g++ ninja-build pkg-config
+  cmake g++ clang libclang-rt-dev ccache ninja-build pkg-config
   qt6-base-dev libqt6printsupport6
   portaudio19-dev libasound2-plugins libcli11-dev libsndfile1-dev libsamplerate0-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   pulseaudio pulseaudio-utils sox ffmpeg
-  xvfb xauth imagemagick python3
+  xvfb xauth xdotool imagemagick python3
 )
 
 missing=()

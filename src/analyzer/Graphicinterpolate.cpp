@@ -51,42 +51,41 @@ void ComputeWindowTable(int n, int code, float* table) {
 
 namespace {
 
-// Eight floats processed together (GCC vector extensions: one AVX register,
-// or two SSE registers in the baseline build); loads and stores need only the
-// alignment of a float. Vectors are returned by the inlined helpers and passed
-// by reference, never across a real call, so the ABI of passing them in AVX
-// registers does not matter.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// Eight floats processed together (GCC/Clang vector extensions: one AVX
+// register, or two SSE registers in the baseline build); loads and stores
+// need only the alignment of a float. Vectors never cross a call: the helpers
+// are always inlined and take pointers or references, and loads and stores
+// are expressions, so the instruction set a build targets never changes how a
+// vector is passed.
+#define ZV_INLINE inline __attribute__((always_inline))
 
 typedef float V8 __attribute__((vector_size(32)));
 typedef float V8u __attribute__((vector_size(32), aligned(4), may_alias));
-typedef int I8 __attribute__((vector_size(32)));
 
-inline V8 Load8(const float* p) { return *reinterpret_cast<const V8u*>(p); }
-inline void Store8(float* p, const V8& v) { *reinterpret_cast<V8u*>(p) = v; }
+#define ZV_LOAD8(p) (V8(*reinterpret_cast<const V8u*>(p)))
+#define ZV_STORE8(p, v) (*reinterpret_cast<V8u*>(p) = (v))
+#define ZV_REVERSE8(v) __builtin_shufflevector((v), (v), 7, 6, 5, 4, 3, 2, 1, 0)
 
 // Transposes the 8 x 8 block held in v[0..7] (v[t][l] becomes v[l][t]).
-inline void Transpose8(V8* v) {
-  const I8 lo2 = {0, 8, 1, 9, 2, 10, 3, 11}, hi2 = {4, 12, 5, 13, 6, 14, 7, 15};
-  const I8 lo4 = {0, 1, 8, 9, 2, 3, 10, 11}, hi4 = {4, 5, 12, 13, 6, 7, 14, 15};
-  const I8 lo8 = {0, 1, 2, 3, 8, 9, 10, 11}, hi8 = {4, 5, 6, 7, 12, 13, 14, 15};
+ZV_INLINE void Transpose8(V8* v) {
   V8 a[8], b[8];
   for (int k = 0; k < 8; k += 2) {
-    a[k] = __builtin_shuffle(v[k], v[k + 1], lo2);
-    a[k + 1] = __builtin_shuffle(v[k], v[k + 1], hi2);
+    a[k] = __builtin_shufflevector(v[k], v[k + 1], 0, 8, 1, 9, 2, 10, 3, 11);
+    a[k + 1] = __builtin_shufflevector(v[k], v[k + 1], 4, 12, 5, 13, 6, 14, 7, 15);
   }
   // a[2m]: lanes 0..3 of rows 2m, 2m+1 interleaved; a[2m+1]: lanes 4..7.
   for (int k = 0; k < 8; k += 4) {
     for (int q = 0; q < 2; ++q) {
-      b[k + 2 * q] = __builtin_shuffle(a[k + q], a[k + 2 + q], lo4);
-      b[k + 2 * q + 1] = __builtin_shuffle(a[k + q], a[k + 2 + q], hi4);
+      b[k + 2 * q] = __builtin_shufflevector(a[k + q], a[k + 2 + q], 0, 1, 8, 9, 2, 3, 10, 11);
+      b[k + 2 * q + 1] =
+          __builtin_shufflevector(a[k + q], a[k + 2 + q], 4, 5, 12, 13, 6, 7, 14, 15);
     }
   }
   // b[0..3]: lanes 0, 1, 2, 3 of rows 0..3 (two lanes per vector), b[4..7]
   // the same for rows 4..7.
   for (int q = 0; q < 4; ++q) {
-    v[2 * q] = __builtin_shuffle(b[q], b[4 + q], lo8);
-    v[2 * q + 1] = __builtin_shuffle(b[q], b[4 + q], hi8);
+    v[2 * q] = __builtin_shufflevector(b[q], b[4 + q], 0, 1, 2, 3, 8, 9, 10, 11);
+    v[2 * q + 1] = __builtin_shufflevector(b[q], b[4 + q], 4, 5, 6, 7, 12, 13, 14, 15);
   }
 }
 
@@ -97,7 +96,7 @@ inline void Transpose8(V8* v) {
 // is more than about log2(m) roundings away from the exact power (a product
 // taken group by group would pile up one rounding per group), and the blocks
 // run eight at a time.
-inline void Powers(int count, double c, double s, float* __restrict wr, float* __restrict wi) {
+ZV_INLINE void Powers(int count, double c, double s, float* __restrict wr, float* __restrict wi) {
   double pr = 1.0, pi = 0.0;
   const int seed = count < 8 ? count : 8;
   for (int m = 0; m < seed; ++m) {
@@ -112,9 +111,9 @@ inline void Powers(int count, double c, double s, float* __restrict wr, float* _
     const V8 vr = V8{} + static_cast<float>(pr);
     const V8 vi = V8{} + static_cast<float>(pi);
     for (int m = 0; m < b; m += 8) {
-      const V8 ar = Load8(wr + m), ai = Load8(wi + m);
-      Store8(wr + b + m, ar * vr - ai * vi);
-      Store8(wi + b + m, ar * vi + ai * vr);
+      const V8 ar = ZV_LOAD8(wr + m), ai = ZV_LOAD8(wi + m);
+      ZV_STORE8(wr + b + m, ar * vr - ai * vi);
+      ZV_STORE8(wi + b + m, ar * vi + ai * vr);
     }
     const double nr = pr * pr - pi * pi;
     pi = 2.0 * pr * pi;
@@ -135,20 +134,20 @@ inline void Powers(int count, double c, double s, float* __restrict wr, float* _
   } while (0)
 
 // One butterfly stage with half-span le >= 8 over the h complex points.
-inline void Stage(float* __restrict re, float* __restrict im, int h, int le,
-                  const float* __restrict wr, const float* __restrict wi) {
+ZV_INLINE void Stage(float* __restrict re, float* __restrict im, int h, int le,
+                     const float* __restrict wr, const float* __restrict wi) {
   for (int b = 0; b < h; b += 2 * le) {
     float* r0 = re + b;
     float* i0 = im + b;
     float* r1 = re + b + le;
     float* i1 = im + b + le;
     for (int m = 0; m < le; m += 8) {
-      V8 ar = Load8(r0 + m), ai = Load8(i0 + m), br = Load8(r1 + m), bi = Load8(i1 + m);
-      ZV_BUTTERFLY(ar, ai, br, bi, Load8(wr + m), Load8(wi + m));
-      Store8(r0 + m, ar);
-      Store8(i0 + m, ai);
-      Store8(r1 + m, br);
-      Store8(i1 + m, bi);
+      V8 ar = ZV_LOAD8(r0 + m), ai = ZV_LOAD8(i0 + m), br = ZV_LOAD8(r1 + m), bi = ZV_LOAD8(i1 + m);
+      ZV_BUTTERFLY(ar, ai, br, bi, ZV_LOAD8(wr + m), ZV_LOAD8(wi + m));
+      ZV_STORE8(r0 + m, ar);
+      ZV_STORE8(i0 + m, ai);
+      ZV_STORE8(r1 + m, br);
+      ZV_STORE8(i1 + m, bi);
     }
   }
 }
@@ -157,9 +156,9 @@ inline void Stage(float* __restrict re, float* __restrict im, int h, int le,
 // group of four points goes through both stages in registers, with the same
 // operations as two separate passes. w1 holds the le rotations of the first
 // stage, w2 the 2 le rotations of the second.
-inline void StagePair(float* __restrict re, float* __restrict im, int h, int le,
-                      const float* __restrict w1r, const float* __restrict w1i,
-                      const float* __restrict w2r, const float* __restrict w2i) {
+ZV_INLINE void StagePair(float* __restrict re, float* __restrict im, int h, int le,
+                         const float* __restrict w1r, const float* __restrict w1i,
+                         const float* __restrict w2r, const float* __restrict w2i) {
   for (int b = 0; b < h; b += 4 * le) {
     float* r0 = re + b;
     float* i0 = im + b;
@@ -170,34 +169,29 @@ inline void StagePair(float* __restrict re, float* __restrict im, int h, int le,
     float* r3 = r2 + le;
     float* i3 = i2 + le;
     for (int m = 0; m < le; m += 8) {
-      V8 ar = Load8(r0 + m), ai = Load8(i0 + m), br = Load8(r1 + m), bi = Load8(i1 + m);
-      V8 cr = Load8(r2 + m), ci = Load8(i2 + m), dr = Load8(r3 + m), di = Load8(i3 + m);
-      const V8 ur = Load8(w1r + m), ui = Load8(w1i + m);
+      V8 ar = ZV_LOAD8(r0 + m), ai = ZV_LOAD8(i0 + m), br = ZV_LOAD8(r1 + m), bi = ZV_LOAD8(i1 + m);
+      V8 cr = ZV_LOAD8(r2 + m), ci = ZV_LOAD8(i2 + m), dr = ZV_LOAD8(r3 + m), di = ZV_LOAD8(i3 + m);
+      const V8 ur = ZV_LOAD8(w1r + m), ui = ZV_LOAD8(w1i + m);
       ZV_BUTTERFLY(ar, ai, br, bi, ur, ui);
       ZV_BUTTERFLY(cr, ci, dr, di, ur, ui);
-      ZV_BUTTERFLY(ar, ai, cr, ci, Load8(w2r + m), Load8(w2i + m));
-      ZV_BUTTERFLY(br, bi, dr, di, Load8(w2r + le + m), Load8(w2i + le + m));
-      Store8(r0 + m, ar);
-      Store8(i0 + m, ai);
-      Store8(r1 + m, br);
-      Store8(i1 + m, bi);
-      Store8(r2 + m, cr);
-      Store8(i2 + m, ci);
-      Store8(r3 + m, dr);
-      Store8(i3 + m, di);
+      ZV_BUTTERFLY(ar, ai, cr, ci, ZV_LOAD8(w2r + m), ZV_LOAD8(w2i + m));
+      ZV_BUTTERFLY(br, bi, dr, di, ZV_LOAD8(w2r + le + m), ZV_LOAD8(w2i + le + m));
+      ZV_STORE8(r0 + m, ar);
+      ZV_STORE8(i0 + m, ai);
+      ZV_STORE8(r1 + m, br);
+      ZV_STORE8(i1 + m, bi);
+      ZV_STORE8(r2 + m, cr);
+      ZV_STORE8(i2 + m, ci);
+      ZV_STORE8(r3 + m, dr);
+      ZV_STORE8(i3 + m, di);
     }
   }
 }
 
 #undef ZV_BUTTERFLY
 
-}  // namespace
-
-// Built twice, for the baseline x86-64 instruction set and for AVX2; the
-// loader picks the AVX2 build on processors that have it. Both give the same
-// results (no fused multiply-add in either).
-__attribute__((target_clones("avx2", "default"))) void RealTransform(const float* x, float* real,
-                                                                     float* imag, int n) {
+// The transform itself, expanded into each build below.
+ZV_INLINE void TransformBody(const float* x, float* real, float* imag, int n) {
   if (n < 128 || n > kMaxTransform || (n & (n - 1)) != 0) return;
   const int h = n / 2;
   // Work on 0-based views: position p of the complex sequence is element p+1.
@@ -241,7 +235,6 @@ __attribute__((target_clones("avx2", "default"))) void RealTransform(const float
     const V8 u1r = V8{} + w1r[1], u1i = V8{} + w1i[1];
     const V8 u2r = V8{} + w1r[2], u2i = V8{} + w1i[2];
     const V8 u3r = V8{} + w1r[3], u3i = V8{} + w1i[3];
-    const I8 evens = {0, 2, 4, 6, 8, 10, 12, 14}, odds = {1, 3, 5, 7, 9, 11, 13, 15};
     static constexpr int kPart[8] = {0, 4, 2, 6, 1, 5, 3, 7};  // in eighths of h
     int r = 0;
     int rows[8];
@@ -249,9 +242,9 @@ __attribute__((target_clones("avx2", "default"))) void RealTransform(const float
       V8 zr[8], zi[8];
       for (int t = 0; t < 8; ++t) {
         const float* z = xs + 2 * (i0 + kPart[t] * e);
-        const V8 lo = Load8(z), hi = Load8(z + 8);
-        zr[t] = __builtin_shuffle(lo, hi, evens);
-        zi[t] = __builtin_shuffle(lo, hi, odds);
+        const V8 lo = ZV_LOAD8(z), hi = ZV_LOAD8(z + 8);
+        zr[t] = __builtin_shufflevector(lo, hi, 0, 2, 4, 6, 8, 10, 12, 14);
+        zi[t] = __builtin_shufflevector(lo, hi, 1, 3, 5, 7, 9, 11, 13, 15);
       }
       for (int g = 0; g < 8; g += 4) {
         const V8 r0 = zr[g] + zr[g + 1], i0v = zi[g] + zi[g + 1];
@@ -297,8 +290,8 @@ __attribute__((target_clones("avx2", "default"))) void RealTransform(const float
       Transpose8(outR);
       Transpose8(outI);
       for (int l = 0; l < 8; ++l) {
-        Store8(re + rows[l], outR[l]);
-        Store8(im + rows[l], outI[l]);
+        ZV_STORE8(re + rows[l], outR[l]);
+        ZV_STORE8(im + rows[l], outI[l]);
       }
     }
   }
@@ -349,27 +342,57 @@ __attribute__((target_clones("avx2", "default"))) void RealTransform(const float
   int k = 1;
   for (; k < 8 && k < q; ++k) splitOne(k);
   {
-    const I8 reverse = {7, 6, 5, 4, 3, 2, 1, 0};
     const V8 vh = V8{} + half;
     for (; k + 8 <= q; k += 8) {
       // Elements h-k-7 .. h-k, reversed so that lane l pairs k+l with h-k-l.
-      const V8 wrk = Load8(wr + k), wik = Load8(wi + k);
-      const V8 ar = Load8(re + k), ai = Load8(im + k);
-      const V8 br = __builtin_shuffle(Load8(re + h - k - 7), reverse);
-      const V8 bi = __builtin_shuffle(Load8(im + h - k - 7), reverse);
+      const V8 wrk = ZV_LOAD8(wr + k), wik = ZV_LOAD8(wi + k);
+      const V8 ar = ZV_LOAD8(re + k), ai = ZV_LOAD8(im + k);
+      const V8 br = ZV_REVERSE8(ZV_LOAD8(re + h - k - 7));
+      const V8 bi = ZV_REVERSE8(ZV_LOAD8(im + h - k - 7));
       const V8 A = ar + br;
       const V8 B = (ai + bi) * wrk - (ar - br) * wik;
       const V8 C = ai - bi;
       const V8 D = (ai + bi) * wik + (ar - br) * wrk;
-      Store8(re + k, (A + B) * vh);
-      Store8(im + k, (C - D) * vh);
-      Store8(re + h - k - 7, __builtin_shuffle((A - B) * vh, reverse));
-      Store8(im + h - k - 7, __builtin_shuffle(-(C + D) * vh, reverse));
+      ZV_STORE8(re + k, (A + B) * vh);
+      ZV_STORE8(im + k, (C - D) * vh);
+      const V8 upperR = (A - B) * vh, upperI = -(C + D) * vh;
+      ZV_STORE8(re + h - k - 7, ZV_REVERSE8(upperR));
+      ZV_STORE8(im + h - k - 7, ZV_REVERSE8(upperI));
     }
   }
   for (; k < q; ++k) splitOne(k);
   re[q] = re[q] * scale;
   im[q] = -im[q] * scale;
+}
+
+}  // namespace
+
+// Built twice, for the baseline x86-64 instruction set and for AVX2, and
+// chosen once by what the processor has. Both give the same results: the
+// same operations in the same order, without fused multiply-add in either.
+void RealTransformBaseline(const float* x, float* real, float* imag, int n) {
+  TransformBody(x, real, imag, n);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) void RealTransformAvx2(const float* x, float* real, float* imag,
+                                                       int n) {
+  TransformBody(x, real, imag, n);
+}
+
+bool RealTransformAvx2Available() { return __builtin_cpu_supports("avx2"); }
+#else
+void RealTransformAvx2(const float* x, float* real, float* imag, int n) {
+  TransformBody(x, real, imag, n);
+}
+
+bool RealTransformAvx2Available() { return false; }
+#endif
+
+void RealTransform(const float* x, float* real, float* imag, int n) {
+  static const auto build =
+      RealTransformAvx2Available() ? RealTransformAvx2 : RealTransformBaseline;
+  build(x, real, imag, n);
 }
 
 void WindowAndTransform(const int32_t* samples, float* spectrum, int n, const float* window,

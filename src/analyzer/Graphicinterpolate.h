@@ -18,6 +18,13 @@ void ComputeWindowTable(int n, int code, float* table);
 // untouched. The work arrays need kArrayLen elements; x is not changed.
 void RealTransform(const float* x, float* re, float* im, int n);
 
+// The two builds RealTransform chooses from: the baseline instruction set and
+// AVX2 (callable only where RealTransformAvx2Available()). They give the same
+// results bit for bit.
+void RealTransformBaseline(const float* x, float* re, float* im, int n);
+void RealTransformAvx2(const float* x, float* re, float* im, int n);
+bool RealTransformAvx2Available();
+
 // spectrum[j] = gain * window[j] * samples[j] for j = 1..n, then the power
 // of bin k in spectrum[k] for k = 1..n/2. Sizes as for RealTransform; any
 // other n changes nothing.

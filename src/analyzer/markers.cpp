@@ -10,9 +10,9 @@ constexpr int kDesignWidth = 786;
 }
 
 void TZorvaneForm::LoFreqScrollBarChange() {
-  // Keep the left end left of the right end; moving the bar re-enters this
-  // handler with the corrected position.
-  if (HiFreqScrollBar->Position() < LoFreqScrollBar->Position())
+  // Keep the left end left of the right end, the window at least one point
+  // wide; moving the bar re-enters this handler with the corrected position.
+  if (HiFreqScrollBar->Position() <= LoFreqScrollBar->Position())
     LoFreqScrollBar->SetPosition(HiFreqScrollBar->Position() - 2);
   S.LowerFreqPosition = LoFreqScrollBar->Position();
   UpdateDisplayedBins();
@@ -20,8 +20,11 @@ void TZorvaneForm::LoFreqScrollBarChange() {
 }
 
 void TZorvaneForm::HiFreqScrollBarChange() {
-  if (LoFreqScrollBar->Position() > HiFreqScrollBar->Position())
+  if (LoFreqScrollBar->Position() >= HiFreqScrollBar->Position())
     HiFreqScrollBar->SetPosition(LoFreqScrollBar->Position() + 2);
+  // At the top of its bar the right end cannot move: the left end gives way.
+  if (LoFreqScrollBar->Position() >= HiFreqScrollBar->Position())
+    LoFreqScrollBar->SetPosition(HiFreqScrollBar->Position() - 2);
   S.UpperFreqPosition = HiFreqScrollBar->Position();
   UpdateDisplayedBins();
   UpdateMarkerReadouts();

@@ -100,7 +100,7 @@ void TZorvaneForm::ProcessBlocks() {
         PrepareHeaderB();
         QueueBufferB();
         S.CaptureTimedOut = 0;
-        TimeoutTimer->SetEnabled(true);
+        ArmCaptureTimeout();
         WaitBufferA();
         // A wait given up because the program is ending leaves the loop
         // before its header, which the device still holds, is touched.
@@ -126,7 +126,7 @@ void TZorvaneForm::ProcessBlocks() {
         PrepareHeaderA();
         QueueBufferA();
         S.CaptureTimedOut = 0;
-        TimeoutTimer->SetEnabled(true);
+        ArmCaptureTimeout();
         WaitBufferB();
         if (platform.Terminated() && !S.CaptureHeaderB.Done()) return;
         UnprepareHeaderB();
@@ -215,6 +215,7 @@ void TZorvaneForm::StartBtnClick() {
     S.AnalyzerActive = 0;
     S.AnalyzerStopRequested = 1;
     S.CaptureTimedOut = 0;
+    TimeoutTimer->SetEnabled(false);
     if (S.InputSource == 1) {
       if (S.CaptureDeviceOpen == 1) {
         S.CaptureDeviceOpen = 0;
@@ -258,6 +259,7 @@ void TZorvaneForm::StopBtnClick() {
   SingleBtn->SetFontColor(colors::Red);
   S.AnalyzerActive = 0;
   S.AnalyzerStopRequested = 1;
+  TimeoutTimer->SetEnabled(false);
   if (S.InputSource == 1) {
     // Cleared before the shutdown so that a device that keeps failing cannot
     // bring the failure routine back here without end.
@@ -268,6 +270,15 @@ void TZorvaneForm::StopBtnClick() {
   } else {
     FileTimer->SetEnabled(false);
   }
+}
+
+// Enables the time-out with a full period from now, whatever state an
+// earlier run left it in: a period left over from a stopped run would cut the
+// first wait of the next one short, and the device reset that follows hands
+// back a buffer of the old recording as if it were new.
+void TZorvaneForm::ArmCaptureTimeout() {
+  TimeoutTimer->SetEnabled(false);
+  TimeoutTimer->SetEnabled(true);
 }
 
 void TZorvaneForm::RefreshWindowTable(bool always) {

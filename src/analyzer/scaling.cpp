@@ -66,6 +66,21 @@ void ConvertLevels(float* __restrict v, int count, int axisMode, float log10Fact
   }
 }
 
+// Puts the averaging history back in place (history row r in row r) for
+// elements 1..AverageRingCount; elements beyond them never move.
+void SettleHistory(AppState& S) {
+  const int m = S.AverageRingRows, start = S.AverageRingStart;
+  if (m >= 2 && start != 0) {
+    auto* rows = S.AverageHistory;
+    float column[kHistoryRows];
+    for (int k = 1; k <= S.AverageRingCount; ++k) {
+      for (int r = 1; r <= m; ++r) column[r] = rows[1 + (start + r - 1) % m][k];
+      for (int r = 1; r <= m; ++r) rows[r][k] = column[r];
+    }
+  }
+  S.AverageRingStart = 0;
+}
+
 // The linear axis when a display point spans more than one bin: point i
 // stands at bin position x = i * step from the window's first bin and shows
 // the largest of the bins within half a step of it, so that a tone keeps its
@@ -95,18 +110,28 @@ void ApplyHold(AppState& S, int count) {
   if (S.HoldMode == 2) {
     const int m = std::clamp(S.AverageCount, 0, kHistoryRows - 1);
     auto* rows = S.AverageHistory;
+    // The history moves by one row per block: a ring, whose layout changes
+    // only when the number of rows or of elements does.
+    if (m != S.AverageRingRows || count != S.AverageRingCount) {
+      SettleHistory(S);
+      S.AverageRingRows = m;
+      S.AverageRingCount = count;
+    }
+    auto row = [&](int r) { return rows[1 + (S.AverageRingStart + r - 1) % m].data(); };
     // Running mean of this block and the m before it. The sum is taken in the
     // order block, row 1, row 2, ... for every element.
     for (int k = 1; k <= count; ++k) hold[k] = sp[k];
     for (int r = 1; r <= m; ++r) {
-      const float* __restrict h = rows[r].data();
+      const float* __restrict h = row(r);
       for (int k = 1; k <= count; ++k) hold[k] += h[k];
     }
     const float divisor = static_cast<float>(m + 1);
     for (int k = 1; k <= count; ++k) hold[k] = hold[k] / divisor;
-    for (int r = m; r >= 2; --r)
-      std::copy(rows[r - 1].begin() + 1, rows[r - 1].begin() + 1 + count, rows[r].begin() + 1);
-    if (m >= 1) std::copy(sp + 1, sp + 1 + count, rows[1].begin() + 1);
+    // The oldest row becomes the newest.
+    if (m >= 1) {
+      S.AverageRingStart = (S.AverageRingStart + m - 1) % m;
+      std::copy(sp + 1, sp + 1 + count, row(1) + 1);
+    }
   } else if (S.HoldMode == 3) {
     for (int k = 1; k <= count; ++k)
       if (sp[k] > hold[k]) hold[k] = sp[k];

@@ -17,8 +17,6 @@ std::string SettingsFolder() {
 }
 
 namespace {
-constexpr int kDesignClientWidth = 632;
-constexpr int kDesignClientHeight = 420;
 constexpr int kScaledWidth = 786;
 }  // namespace
 
@@ -36,6 +34,9 @@ Control* TZorvaneForm::Find(const std::string& name) const {
 
 TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string settingsFolder)
     : platform(p), waveOut(out), waveIn(in), settingsFolder_(std::move(settingsFolder)) {
+  // The capture waits sleep until the input finishes a buffer; the device
+  // wakes the platform from its own thread. The platform outlives the form.
+  waveIn.SetBufferDoneNotify([&platform = p] { platform.WakeUp(); });
   // 1. Controls with their design-time properties.
   CreateControls();
   CreateMenu();
@@ -133,7 +134,10 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   UpdateMarkerReadouts();
 }
 
-TZorvaneForm::~TZorvaneForm() { FormDestroy(); }
+TZorvaneForm::~TZorvaneForm() {
+  FormDestroy();
+  waveIn.SetBufferDoneNotify(nullptr);
+}
 
 void TZorvaneForm::DrawEmptyGraticule() {
   Canvas c(DisplayBitmap);

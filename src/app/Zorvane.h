@@ -118,6 +118,7 @@ class TZorvaneForm {
   void StartBtnClick();
   void SingleBtnClick();
   void StopBtnClick();
+  void ArmCaptureTimeout();
   void ChartTimerTimer();
   void FileTimerTimer();
   void TimeoutTimerTimer();

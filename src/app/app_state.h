@@ -141,6 +141,12 @@ struct AppState {
   int32_t RunMode = 1;
   int32_t HoldMode = 1;
   int32_t AverageCount = 20;
+  // The averaging history as a ring over rows 1..AverageRingRows: history
+  // row r (1 the newest) lives in row 1 + (AverageRingStart + r - 1) mod
+  // AverageRingRows, for elements 1..AverageRingCount.
+  int32_t AverageRingRows = 0;
+  int32_t AverageRingCount = 0;
+  int32_t AverageRingStart = 0;
   int32_t DisplayIntervalMs = 500;
   int32_t WaveFileOpen = 0;
   int32_t WaveFileEnded = 0;

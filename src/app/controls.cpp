@@ -127,11 +127,17 @@ void Control::UserKey(char key) {
   if (!enabled_) return;
   if (OnKeyPress) OnKeyPress(key);
   if (key == 0 || readOnly_) return;
+  // In place: typing a long text costs time in proportion to its length.
   if (key == '\b') {
-    if (!text_.empty()) SetText(text_.substr(0, text_.size() - 1));
+    if (text_.empty()) return;
+    text_.pop_back();
   } else if (key != '\r') {
-    SetText(text_ + key);
+    text_.push_back(key);
+  } else {
+    return;
   }
+  Changed();
+  if (OnChange) OnChange();
 }
 
 void Control::UserKeyUp(int vkey) {

@@ -51,6 +51,10 @@ std::string Unescape(const std::string& s) {
   return out;
 }
 
+// The longest wait a script may ask for.
+constexpr long long kMaxWaitMs = 24LL * 60 * 60 * 1000;
+
+// A decimal integer; beyond the range of long long it saturates.
 bool ParseInt(const std::string& s, long long& v) {
   if (s.empty()) return false;
   char* end = nullptr;
@@ -82,6 +86,12 @@ ScriptRunner::ScriptRunner(TZorvaneForm& form, HeadlessPlatform& platform,
                            std::function<void(const std::string&)> err)
     : form_(form), platform_(platform), out_(std::move(out)), err_(std::move(err)) {
   platform_.DeliverUserEvents = [this] { Deliver(); };
+  // The next command is due when the running wait ends; once the script is
+  // over and its last wait has passed, nothing more is coming.
+  platform_.NextUserEventUs = [this] {
+    return next_ < lines_.size() || platform_.NowUs() < resumeAtUs_ ? resumeAtUs_
+                                                                    : Platform::kNoEvent;
+  };
 }
 
 int ScriptRunner::Run(std::istream& in) {
@@ -97,16 +107,8 @@ int ScriptRunner::Run(const std::vector<std::string>& lines) {
   resumeAtUs_ = platform_.NowUs();
   // The message loop: deliver commands, let time pass while a wait runs.
   while (!platform_.Terminated() && (next_ < lines_.size() || platform_.NowUs() < resumeAtUs_)) {
-    if (platform_.NowUs() < resumeAtUs_) {
-      if (platform_.VirtualClock())
-        platform_.Idle(1);
-      else {
-        platform_.Sleep(1);
-        platform_.ProcessMessages();
-      }
-    } else {
-      platform_.ProcessMessages();
-    }
+    if (platform_.NowUs() < resumeAtUs_) platform_.WaitForEvents(resumeAtUs_);
+    platform_.ProcessMessages();
   }
   return errors_;
 }
@@ -283,6 +285,10 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     long long ms;
     if (!ParseInt(rest, ms) || ms < 0) {
       Error(number, "wait MS");
+      return;
+    }
+    if (ms > kMaxWaitMs) {
+      Error(number, "wait at most " + std::to_string(kMaxWaitMs) + " ms (one day)");
       return;
     }
     resumeAtUs_ = platform_.NowUs() + ms * 1000;

@@ -88,13 +88,14 @@ void TZorvaneForm::ReadCapturePosition() {
                  "Error getting the byte position");
 }
 
-// Both waits also give up once the application has been asked to end: a
-// device whose reset failed never hands its buffers back, and the program
-// could otherwise never return to its message loop to finish.
+// Both waits sleep between pumps until the device finishes a buffer or a
+// message arrives, so a waiting analyzer costs no processor time. They also
+// give up once the application has been asked to end: a device whose reset
+// failed never hands its buffers back, and the program could otherwise never
+// return to its message loop to finish.
 uint32_t TZorvaneForm::WaitBufferA() {
   while (!S.CaptureHeaderA.Done() && !platform.Terminated()) {
     platform.ProcessMessages();
-    platform.Sleep(1);
     if (S.CaptureTimedOut == 1) {
       // A stop handled in the pump just now (STOP, opening a file) has shut
       // the device down: there is nothing left to restart.
@@ -104,14 +105,17 @@ uint32_t TZorvaneForm::WaitBufferA() {
       }
       break;
     }
+    if (S.CaptureHeaderA.Done()) break;
+    platform.WaitForEvents(Platform::kNoEvent);
   }
   return S.CaptureHeaderA.BytesRecorded.load();
 }
 
 uint32_t TZorvaneForm::WaitBufferB() {
   while (!S.CaptureHeaderB.Done() && !platform.Terminated()) {
-    platform.Sleep(2);
     platform.ProcessMessages();
+    if (S.CaptureHeaderB.Done()) break;
+    platform.WaitForEvents(Platform::kNoEvent);
   }
   return S.CaptureHeaderB.BytesRecorded.load();
 }

@@ -31,6 +31,12 @@ bool RecordToFile(WaveIn& in, Platform& platform, const RecordSettings& settings
   fmt.BitsPerSample = settings.BitsPerSample;
 
   WaveHandle probe = 0, device = 0;
+  // The waits below sleep until the device finishes a buffer.
+  in.SetBufferDoneNotify([&platform] { platform.WakeUp(); });
+  struct Unhook {
+    WaveIn& in;
+    ~Unhook() { in.SetBufferDoneNotify(nullptr); }
+  } unhook{in};
   if (uint32_t r = in.Open(&probe, fmt, WAVE_FORMAT_QUERY)) {
     *error = Failed("format query", r);
     return false;
@@ -86,7 +92,7 @@ bool RecordToFile(WaveIn& in, Platform& platform, const RecordSettings& settings
     while (!h.Done()) {
       if (platform.NowUs() - since > kBufferTimeoutUs)
         return fail("no buffer came back from the device");
-      platform.Sleep(1);
+      platform.WaitForEvents(since + kBufferTimeoutUs + 1);
     }
     const int64_t frames = std::min<int64_t>(h.BytesRecorded.load() / frameBytes, wanted - written);
     if (sf_write_raw(file, h.Data, frames * frameBytes) != frames * frameBytes)

@@ -71,6 +71,9 @@ class FaultyWaveIn : public WaveIn {
   uint32_t Reset(WaveHandle h) override;
   uint32_t Close(WaveHandle h) override;
   uint64_t Overruns() const override { return inner_.Overruns(); }
+  void SetBufferDoneNotify(std::function<void()> notify) override {
+    inner_.SetBufferDoneNotify(std::move(notify));
+  }
   int64_t LatencyUs(WaveHandle h) override { return inner_.LatencyUs(h); }
   WaveFormat LastFormat;
 

@@ -4,6 +4,7 @@
 // them for real; the headless runtime implements them on a virtual clock.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -34,8 +35,8 @@ class Platform {
 
   // File dialogs: the chosen path, or nothing when cancelled. Filters are
   // offered in order, each as "Description (*.ext)".
-  virtual std::optional<std::string> OpenFileDialog(const std::string& title,
-                                                    const std::vector<std::string>& filters = {}) = 0;
+  virtual std::optional<std::string> OpenFileDialog(
+      const std::string& title, const std::vector<std::string>& filters = {}) = 0;
   virtual std::optional<std::string> SaveFileDialog(const std::string& title,
                                                     const std::string& defaultExt) = 0;
   virtual bool CopyImageToClipboard(const Bitmap& image) = 0;
@@ -49,16 +50,30 @@ class Platform {
   // little time pass so that the device can progress; real clocks move anyway.
   virtual void PollingDevice() {}
 
+  // Blocks, without using the processor, until a device wakes the platform
+  // (WakeUp), a user event or a timer is due, a clock-driven device has its
+  // next event (see AddTicker) or the deadline (NowUs time) passes; returns
+  // at once when one of them is already pending. The caller pumps messages
+  // afterwards (a window may already have handled what woke it).
+  virtual void WaitForEvents(int64_t deadlineUs) = 0;
+  // Ends a WaitForEvents in progress, or the next one; callable from any
+  // thread (a device's own thread when it has finished a buffer).
+  virtual void WakeUp() = 0;
+
   // Called with the current time whenever the platform pumps messages or
-  // sleeps; the loopback cable advances its devices from here.
-  // Returns a number for RemoveTicker, which its owner calls before it goes.
-  int AddTicker(std::function<void(int64_t nowUs)> ticker) {
-    tickers_.push_back({++lastTicker_, std::move(ticker)});
+  // sleeps; the loopback cable advances its devices from here. nextEvent, if
+  // given, tells when the device will next have something to report (a
+  // buffer full), kNoEvent when nothing is coming. Returns a number for
+  // RemoveTicker, which its owner calls before it goes.
+  static constexpr int64_t kNoEvent = INT64_MAX;
+  int AddTicker(std::function<void(int64_t nowUs)> ticker,
+                std::function<int64_t()> nextEvent = nullptr) {
+    tickers_.push_back({++lastTicker_, std::move(ticker), std::move(nextEvent)});
     return lastTicker_;
   }
   void RemoveTicker(int id) {
     for (auto it = tickers_.begin(); it != tickers_.end(); ++it)
-      if (it->first == id) {
+      if (it->Id == id) {
         tickers_.erase(it);
         return;
       }
@@ -67,11 +82,23 @@ class Platform {
  protected:
   void RunTickers() {
     const int64_t now = NowUs();
-    for (auto& t : tickers_) t.second(now);
+    for (auto& t : tickers_) t.Tick(now);
+  }
+  // The earliest next event of the clock-driven devices.
+  int64_t NextDeviceEventUs() const {
+    int64_t next = kNoEvent;
+    for (const auto& t : tickers_)
+      if (t.NextEvent) next = std::min(next, t.NextEvent());
+    return next;
   }
 
  private:
-  std::vector<std::pair<int, std::function<void(int64_t)>>> tickers_;
+  struct Ticker {
+    int Id;
+    std::function<void(int64_t)> Tick;
+    std::function<int64_t()> NextEvent;
+  };
+  std::vector<Ticker> tickers_;
   int lastTicker_ = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -103,6 +104,9 @@ class WaveIn {
   virtual uint32_t Close(WaveHandle h) = 0;
   // Buffers the backend could not fill in time since the last open.
   virtual uint64_t Overruns() const { return 0; }
+  // Called, from whatever thread fills the buffers, each time a buffer is
+  // marked done by recording (not by a reset). Set while no device is open.
+  virtual void SetBufferDoneNotify(std::function<void()> notify) { (void)notify; }
   // How long a sample takes from the device's input to a buffer, in
   // microseconds, on an open handle (0 when unknown).
   virtual int64_t LatencyUs(WaveHandle) { return 0; }

@@ -1,5 +1,6 @@
 #include "ui/qt_platform.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QThread>
+#include <algorithm>
 
 namespace zorvane {
 
@@ -27,7 +29,21 @@ QImage ToQImage(const Bitmap& bitmap) {
   return img;
 }
 
-QtPlatform::QtPlatform() { clock_.start(); }
+QImage ViewAsQImage(const Bitmap& bitmap) {
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return QImage();
+  return QImage(reinterpret_cast<const uchar*>(bitmap.Row(0)), bitmap.Width(), bitmap.Height(),
+                static_cast<qsizetype>(bitmap.Width()) * 4, QImage::Format_RGBX8888);
+#else
+  return ToQImage(bitmap);
+#endif
+}
+
+QtPlatform::QtPlatform() : dispatcher_(QAbstractEventDispatcher::instance()) {
+  clock_.start();
+  deadline_.setSingleShot(true);
+  deadline_.setTimerType(Qt::PreciseTimer);
+}
 
 QtPlatform::~QtPlatform() = default;
 
@@ -69,6 +85,27 @@ void QtPlatform::ProcessMessages() {
 void QtPlatform::Sleep(int ms) {
   if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
   RunTickers();
+}
+
+void QtPlatform::WaitForEvents(int64_t deadlineUs) {
+  if (terminated_) return;
+  const int64_t until = std::min(deadlineUs, NextDeviceEventUs());
+  if (until != kNoEvent) {
+    const int64_t left = until - NowUs();
+    if (left <= 0) return;
+    // Whole milliseconds, rounded up, so that the deadline has passed on return.
+    deadline_.start(static_cast<int>(std::min<int64_t>((left + 999) / 1000, 1 << 30)));
+  }
+  // Returns after handling what woke it: an event, a timer, or a wake-up
+  // posted by a device thread (which the dispatcher keeps until it waits).
+  if (dispatcher_) dispatcher_->processEvents(QEventLoop::WaitForMoreEvents);
+  deadline_.stop();
+  RunTickers();
+}
+
+void QtPlatform::WakeUp() {
+  // Set once, on the window thread, before any device runs.
+  if (dispatcher_) dispatcher_->wakeUp();
 }
 
 int64_t QtPlatform::NowUs() { return clock_.nsecsElapsed() / 1000; }

@@ -13,6 +13,7 @@
 #include "app/controls.h"
 #include "platform/platform.h"
 
+class QAbstractEventDispatcher;
 class QWidget;
 class QPrinter;
 
@@ -32,6 +33,10 @@ class QtPlatform : public Platform {
   void ShowMessage(const std::string& text) override;
   void ProcessMessages() override;
   void Sleep(int ms) override;
+  // Blocks in Qt's event dispatcher until an event arrives (input, paint, a
+  // timer, a deadline timer set here) or a device thread calls WakeUp.
+  void WaitForEvents(int64_t deadlineUs) override;
+  void WakeUp() override;
   int64_t NowUs() override;
   void Terminate() override;
   bool Terminated() const override { return terminated_; }
@@ -51,9 +56,15 @@ class QtPlatform : public Platform {
   QElapsedTimer clock_;
   bool terminated_ = false;
   std::vector<std::unique_ptr<QTimer>> timers_;
+  QTimer deadline_;  // ends a wait at its deadline
+  QAbstractEventDispatcher* dispatcher_ = nullptr;
 };
 
 // A bitmap as a Qt image (colours converted from 0x00BBGGRR).
 QImage ToQImage(const Bitmap& bitmap);
+// A bitmap's pixels seen as a Qt image without copying them: 0x00BBGGRR in
+// memory is Qt's RGBX8888 on little-endian machines. Valid while the bitmap
+// is neither resized nor destroyed.
+QImage ViewAsQImage(const Bitmap& bitmap);
 
 }  // namespace zorvane

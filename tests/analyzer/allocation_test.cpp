@@ -1,4 +1,5 @@
-// One analyzer block, from the captured bytes to the drawn frame, must not touch the heap.
+// One analyzer block, from the captured bytes to the drawn frame, must not touch the heap;
+// typing into a text box must not copy its whole text for every key.
 // The test program's operator new counts allocations on this thread while counting is on.
 #include <gtest/gtest.h>
 
@@ -84,6 +85,21 @@ TEST(BlockAllocations, ConvertTransformScaleAndRenderAllocateNothing) {
     }
   }
   EXPECT_GT(S.PeakFrequency, 0.0f);
+}
+
+// A key appends to the text in place: allocations grow with the logarithm of
+// the length (the string doubling its room), not one per key as when every
+// key builds a new copy of the whole text.
+TEST(KeyAllocations, TypingALongTextGrowsTheTextInPlace) {
+  testing::Rig rig;
+  Control* box = rig.F().FrequencyDisplay;
+  box->SetText("");
+  Counting(true);
+  for (int i = 0; i < 20000; ++i) box->UserKey('7');
+  box->UserKey('\b');
+  Counting(false);
+  EXPECT_EQ(box->Text(), std::string(19999, '7'));
+  EXPECT_LT(allocations, 64);
 }
 
 }  // namespace

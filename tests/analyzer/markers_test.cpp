@@ -32,6 +32,14 @@ TEST_F(Markers, WindowEndsKeepTheirOrder) {
   f.LoFreqScrollBar->UserScroll(512);
   f.HiFreqScrollBar->UserScroll(300);
   EXPECT_EQ(f.HiFreqScrollBar->Position(), 512);
+  // The window never closes: ends pushed onto each other, at either end of the bars.
+  const int moves[][2] = {{600, -5}, {-5, 600}, {200, 200}, {0, 0}, {512, 1}, {1, 512}};
+  for (auto [lo, hi] : moves) {
+    f.LoFreqScrollBar->UserScroll(lo);
+    f.HiFreqScrollBar->UserScroll(hi);
+    EXPECT_LT(f.LoFreqScrollBar->Position(), f.HiFreqScrollBar->Position()) << lo << " " << hi;
+    EXPECT_GE(S.DisplayedBins, 1) << lo << " " << hi;
+  }
 }
 
 TEST_F(Markers, MarkerButtonsAndReadouts) {

@@ -180,3 +180,36 @@ TEST(Channels, AChannelChosenWhileStoppedSurvivesTheNextStart) {
   EXPECT_FALSE(rig.F().Find("Mic1")->Checked());
   EXPECT_EQ(rig.in.LastFormat.Channels, 2u);
 }
+
+// SINGLE given in the same instant as STOP: the new run must show only what
+// it records. The tone stops with the first run, so every block of the
+// second one is silence; a buffer left over from the first run would show
+// the tone again.
+TEST(Cycle, SingleRightAfterStopAnalysesOnlyWhatItRecords) {
+  Rig rig;
+  PlayTone(rig, 1000.0f);
+  std::vector<float> peaks;  // each new peak while the second run is on
+  bool second = false;
+  float last = 0.0f;
+  auto pump = rig.platform.DeliverUserEvents;
+  rig.platform.DeliverUserEvents = [&] {
+    if (second && rig.S().PeakFrequency != last) peaks.push_back(last = rig.S().PeakFrequency);
+    pump();
+  };
+  for (int stopAt : {300, 310, 320, 330}) {
+    rig.At(stopAt, [&] {
+      rig.F().StopBtn->Click();
+      rig.F().OutputBtnClick();  // silence from now on
+      last = rig.S().PeakFrequency;
+      ASSERT_NEAR(last, 1000.0f, 50.0f);
+      second = true;
+      rig.F().SingleBtn->Click();
+      second = false;
+      rig.F().OutputBtnClick();  // the tone again for the next round
+    });
+    rig.F().StartBtn->Click();
+    EXPECT_EQ(rig.S().PeakFrequency, 0.0f) << "stopped at " << stopAt;
+    EXPECT_EQ(peaks, std::vector<float>{0.0f}) << "stopped at " << stopAt;
+    peaks.clear();
+  }
+}

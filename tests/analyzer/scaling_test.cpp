@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <tuple>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -63,6 +65,40 @@ TEST_F(Scaling, VerticalScalesAverageAndPeakHold) {
   FillSpectrum(1.0f);
   f.ScaleSpectrum();
   EXPECT_NEAR(S.HoldSpectrum[100], 20.0f, 1e-5);
+}
+
+// The history is kept as a ring; the means must be those of a history that
+// moves every row down each block, bit for bit, also when the number of
+// rows averaged and the transform size change on the way (the elements and
+// rows a block does not use keep what they held).
+TEST_F(Scaling, AveragingHistoryAsARingGivesTheMeansOfAMovingHistory) {
+  std::vector<std::vector<float>> shifted(kHistoryRows, std::vector<float>(kArrayLen, 0.0f));
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> power(0.0f, 1.0e7f);
+  S.HoldMode = 2;
+  S.VerticalAxisMode = 0;  // levels scaled by 0.001, read back from Spectrum
+  const int steps[][3] = {{30, 20, 1024}, {7, 5, 1024},  {12, 40, 1024}, {9, 40, 2048},
+                          {5, 3, 1024},   {3, 0, 1024},  {6, 1, 4096},   {25, 40, 1024},
+                          {4, 45, 1024},  {11, 17, 8192}};
+  for (auto [blocks, m, n] : steps) {
+    S.AverageCount = m;
+    UseSize(n);
+    const int rows = std::clamp(m, 0, kHistoryRows - 1);
+    for (int b = 0; b < blocks; ++b) {
+      for (int k = 1; k <= n; ++k) S.Spectrum[k] = power(rng);
+      f.ScaleSpectrum();
+      for (int k = 1; k <= n; ++k) {
+        float mean = S.Spectrum[k];
+        for (int r = 1; r <= rows; ++r) mean += shifted[r][k];
+        mean = mean / static_cast<float>(rows + 1);
+        ASSERT_EQ(S.HoldSpectrum[k], mean) << "m " << m << ", n " << n << ", block " << b;
+      }
+      for (int r = rows; r >= 2; --r)
+        std::copy(shifted[r - 1].begin() + 1, shifted[r - 1].begin() + 1 + n,
+                  shifted[r].begin() + 1);
+      if (rows >= 1) std::copy(S.Spectrum + 1, S.Spectrum + 1 + n, shifted[1].begin() + 1);
+    }
+  }
 }
 
 TEST_F(Scaling, PeakFrequency) {

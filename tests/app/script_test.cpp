@@ -114,6 +114,20 @@ TEST(Script, PixelRefusesPointsOutsideThePlotAndMalformedLines) {
   ASSERT_EQ(s.out.size(), 1u) << "the far corner is inside";
 }
 
+TEST(Script, WaitsAboveOneDayAreRefusedWithoutLettingTimePass) {
+  Scripted s;
+  const int64_t start = s.rig.platform.NowUs();
+  EXPECT_EQ(s.Run("wait 9223372036854775807\nwait 99999999999999999999\nwait 999999999999\n"
+                  "wait 86400001\nwait -9223372036854775808\nstate SampleRate\n"),
+            5);
+  ASSERT_EQ(s.err.size(), 5u);
+  EXPECT_EQ(s.err[0], "error: line 1: wait at most 86400000 ms (one day)");
+  EXPECT_EQ(s.err[3], "error: line 4: wait at most 86400000 ms (one day)");
+  EXPECT_EQ(s.err[4], "error: line 5: wait MS");
+  EXPECT_EQ(s.rig.platform.NowUs(), start);
+  EXPECT_EQ(s.out, (std::vector<std::string>{"SampleRate = 44100"}));
+}
+
 TEST(Script, StateReadsArrayElementsWithinTheirBounds) {
   Scripted s;
   s.rig.S().TracePixels[8192] = -7;

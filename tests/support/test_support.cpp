@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -30,6 +31,11 @@ Rig::Rig(LoopbackOptions options, bool createConfig)
   form = std::make_unique<TZorvaneForm>(platform, out, in, dir.Path());
   for (Control* t : {form->ChartTimer, form->SweepTimer, form->FileTimer, form->TimeoutTimer})
     platform.AddTimer(t);
+  platform.NextUserEventUs = [this] {
+    int64_t next = Platform::kNoEvent;
+    for (const Scheduled& s : schedule_) next = std::min(next, s.AtUs);
+    return next;
+  };
   platform.DeliverUserEvents = [this] {
     if (EachPump) EachPump();
     const int64_t now = platform.NowUs();

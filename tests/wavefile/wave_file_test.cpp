@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ namespace {
 struct WavBytes {
   std::vector<uint8_t> b;
   WavBytes& Text(const char* s) {
-    b.insert(b.end(), s, s + 4);
+    b.insert(b.end(), s, s + std::strlen(s));
     return *this;
   }
   WavBytes& U16(uint32_t v) {
@@ -182,7 +183,7 @@ TEST(WaveSource, HandlersThatCloseOrReplaceTheFileMidRunLeaveNoReadOfIt) {
     rig.F().StartBtnClick();
     int frames = 0;
     rig.F().SpectrumBox->OnPaint = [&] { ++frames; };
-    rig.At(1200, [&] { action(rig); });
+    rig.At(1200, [&rig, &act = action] { act(rig); });
     rig.Idle(3000);
     EXPECT_GE(frames, 1);
     if (std::string(name) == "quit") {

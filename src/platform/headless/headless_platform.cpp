@@ -1,5 +1,10 @@
 #include "platform/headless/headless_platform.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -29,7 +34,13 @@ std::string EscapeLine(const std::string& text) {
 }
 
 HeadlessPlatform::HeadlessPlatform(bool virtualClock)
-    : virtual_(virtualClock), realStartUs_(SteadyUs()) {}
+    : virtual_(virtualClock), realStartUs_(SteadyUs()) {
+  if (!virtual_) wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+HeadlessPlatform::~HeadlessPlatform() {
+  if (wakeFd_ >= 0) close(wakeFd_);
+}
 
 int64_t HeadlessPlatform::NowUs() { return virtual_ ? nowUs_ : SteadyUs() - realStartUs_; }
 
@@ -67,6 +78,55 @@ void HeadlessPlatform::FireTimers() {
   }
 }
 
+int64_t HeadlessPlatform::ArmTimers() {
+  const int64_t now = NowUs();
+  int64_t next = kNoEvent;
+  for (TimerSlot& t : timers_) {
+    Control* c = t.Timer;
+    if (!c->Enabled() || c->Interval() <= 0) continue;
+    if (t.Generation != c->TimerGeneration()) {
+      t.Generation = c->TimerGeneration();
+      t.DueUs = now + static_cast<int64_t>(c->Interval()) * 1000;
+    }
+    if (!t.Busy) next = std::min(next, t.DueUs);
+  }
+  return next;
+}
+
+void HeadlessPlatform::WaitForEvents(int64_t deadlineUs) {
+  if (terminated_) return;
+  int64_t until = std::min(deadlineUs, ArmTimers());
+  until = std::min(until, NextDeviceEventUs());
+  if (NextUserEventUs) until = std::min(until, NextUserEventUs());
+  const int64_t now = NowUs();
+  if (virtual_) {
+    // Nothing at all to wait for would wait for ever: let a millisecond
+    // pass, as an idle loop would.
+    if (until == kNoEvent) until = now + 1000;
+    if (until > now) nowUs_ = until;
+    RunTickers();
+    return;
+  }
+  if (wakeFd_ < 0) {
+    Sleep(1);
+    return;
+  }
+  const int64_t waitUs = until == kNoEvent ? 1'000'000 : std::max<int64_t>(until - now, 0);
+  pollfd p{wakeFd_, POLLIN, 0};
+  // Whole milliseconds, rounded up, so that the deadline has passed on return.
+  if (poll(&p, 1, static_cast<int>(std::min<int64_t>((waitUs + 999) / 1000, 1000))) > 0) {
+    uint64_t count;
+    if (read(wakeFd_, &count, sizeof count) < 0) count = 0;
+  }
+  RunTickers();
+}
+
+void HeadlessPlatform::WakeUp() {
+  if (wakeFd_ < 0) return;
+  const uint64_t one = 1;
+  if (write(wakeFd_, &one, sizeof one) < 0) return;  // the counter is full: already awake
+}
+
 void HeadlessPlatform::ProcessMessages() {
   RunTickers();
   if (terminated_) return;
@@ -91,10 +151,11 @@ void HeadlessPlatform::PollingDevice() {
 }
 
 void HeadlessPlatform::Idle(int ms) {
-  // The message loop with nothing to do: time passes a millisecond at a
-  // time and timers fire when due.
-  for (int i = 0; i < ms && !terminated_; ++i) {
-    Sleep(1);
+  // The message loop with nothing to do: it sleeps until the next timer or
+  // user event is due, handles it, and so on until the time is up.
+  const int64_t until = NowUs() + static_cast<int64_t>(ms) * 1000;
+  while (NowUs() < until && !terminated_) {
+    WaitForEvents(until);
     ProcessMessages();
   }
 }

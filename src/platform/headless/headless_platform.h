@@ -22,12 +22,16 @@ class HeadlessPlatform : public Platform {
   // virtualClock: time moves only by Sleep, PollingDevice and Idle, so runs
   // are repeatable; otherwise the steady clock is used and Sleep really sleeps.
   explicit HeadlessPlatform(bool virtualClock = true);
+  ~HeadlessPlatform() override;
 
   // Where message boxes and the program's ending are reported (one line each).
   std::function<void(const std::string& line)> Output;
   // Called by ProcessMessages to deliver pending user events; it may run
   // handlers (nested). Returns nothing; pumping goes on regardless.
   std::function<void()> DeliverUserEvents;
+  // When the next user event is due (Platform::kNoEvent when none is
+  // coming); WaitForEvents waits no longer than that.
+  std::function<int64_t()> NextUserEventUs;
 
   void MessageBox(const std::string& text, const std::string& title) override;
   void ShowMessage(const std::string& text) override;
@@ -37,6 +41,11 @@ class HeadlessPlatform : public Platform {
   void Terminate() override;
   bool Terminated() const override { return terminated_; }
   void PollingDevice() override;
+  // On the virtual clock: time jumps to the earliest of the deadline, the
+  // next timer, the next user event and the devices' next event. On the real
+  // clock: sleeps until then or until WakeUp.
+  void WaitForEvents(int64_t deadlineUs) override;
+  void WakeUp() override;
 
   std::optional<std::string> OpenFileDialog(const std::string& title,
                                             const std::vector<std::string>& filters = {}) override;
@@ -74,6 +83,9 @@ class HeadlessPlatform : public Platform {
     bool Busy;
   };
   void FireTimers();
+  // Starts the period of every timer enabled since the last pump; returns
+  // when the first enabled timer is due.
+  int64_t ArmTimers();
   std::optional<std::string> NextDialogAnswer();
 
   bool virtual_;
@@ -83,6 +95,7 @@ class HeadlessPlatform : public Platform {
   int pumpDepth_ = 0;
   std::vector<TimerSlot> timers_;
   std::deque<std::optional<std::string>> dialogAnswers_;
+  int wakeFd_ = -1;  // an eventfd a device thread writes to
 };
 
 // One line of text with line breaks written as \n.

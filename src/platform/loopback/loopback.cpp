@@ -247,8 +247,11 @@ BiquadCoefficients MatchedHighPass(double hz, double q, double rate) {
 }  // namespace
 
 BiquadCoefficients DesignBiquad(const LoopbackFilter& f, double rate) {
-  if (f.Kind == LoopbackFilter::Type::LowPass) return MatchedLowPass(f.Hz, f.Q, rate);
-  if (f.Kind == LoopbackFilter::Type::HighPass) return MatchedHighPass(f.Hz, f.Q, rate);
+  // Corners far below a hertz all act alike; below about 1e-60 Hz the matched
+  // designs' arithmetic leaves the range of a double, so they stop at 1e-6 Hz.
+  const double hz = std::max(f.Hz, 1e-6);
+  if (f.Kind == LoopbackFilter::Type::LowPass) return MatchedLowPass(hz, f.Q, rate);
+  if (f.Kind == LoopbackFilter::Type::HighPass) return MatchedHighPass(hz, f.Q, rate);
   // The peaking section of the cookbook: its bilinear form follows the
   // analog one closely below a quarter of the rate.
   const double w0 = 2.0 * M_PI * f.Hz / rate;
@@ -266,7 +269,8 @@ LoopbackCable::LoopbackCable(Platform& platform, LoopbackOptions options)
   if (!sections_.empty()) line_.assign(kLineRing, 0.0f);
   out_ = std::make_unique<Output>(*this);
   in_ = std::make_unique<Input>(*this);
-  ticker_ = platform_.AddTicker([this](int64_t now) { Advance(now); });
+  ticker_ =
+      platform_.AddTicker([this](int64_t now) { Advance(now); }, [this] { return NextEventUs(); });
 }
 
 LoopbackCable::~LoopbackCable() { platform_.RemoveTicker(ticker_); }
@@ -452,6 +456,19 @@ void LoopbackCable::Record(int64_t nowUs) {
 void LoopbackCable::Advance(int64_t nowUs) {
   AdvanceLine(nowUs);
   Record(nowUs);
+}
+
+int64_t LoopbackCable::NextEventUs() const {
+  if (!rec_.Open || !rec_.Started || stalled_ || rec_.Queue.empty()) return Platform::kNoEvent;
+  const WaveHeader* hdr = rec_.Queue.front();
+  const int64_t align = rec_.Format.BlockAlign;
+  const int64_t missing =
+      std::max<int64_t>((hdr->BufferLength - hdr->BytesRecorded.load()) / align, 1);
+  // The frames still missing take at least their own duration to arrive
+  // (the converter never runs ahead of time); a wait that ends a little
+  // early asks again for the few frames left.
+  const int64_t rate = rec_.Format.SamplesPerSec;
+  return platform_.NowUs() + (missing * 1'000'000 + rate - 1) / rate;
 }
 
 }  // namespace zorvane

@@ -58,6 +58,9 @@ class LoopbackCable {
   WaveIn& In() { return *in_; }
   // Moves both devices up to the given time.
   void Advance(int64_t nowUs);
+  // When the buffer being recorded will be full (Platform::kNoEvent when
+  // nothing records).
+  int64_t NextEventUs() const;
   // The output sample playing at a time (0 when nothing plays).
   double OutputSampleAt(int64_t timeUs) const;
   bool OutputPlaying() const { return playing_.Data != nullptr; }

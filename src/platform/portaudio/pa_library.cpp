@@ -1,23 +1,43 @@
 #include "platform/portaudio/pa_library.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <mutex>
 
 namespace zorvane::pa {
 
+namespace {
+
+// The host libraries' own printers, silenced: ALSA and JACK write their
+// probing of the machine ("cannot find card", "cannot connect to server") to
+// standard error. Both libraries come with PortAudio; their setters are
+// looked up at run time so that neither is needed to build, and a missing
+// one is simply left alone. Nothing else of the process's standard error is
+// touched: other threads' messages and sanitizer reports still reach it.
+void AlsaQuiet(const char*, int, const char*, int, const char*, ...) {}
+void JackQuiet(const char*) {}
+
+void SilenceHostLibraries() {
+  using AlsaHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+  using AlsaSetter = int (*)(AlsaHandler);
+  using JackPrinter = void (*)(const char*);
+  using JackSetter = void (*)(JackPrinter);
+  if (void* set = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))
+    reinterpret_cast<AlsaSetter>(set)(&AlsaQuiet);
+  for (const char* name : {"jack_set_error_function", "jack_set_info_function"})
+    if (void* set = dlsym(RTLD_DEFAULT, name)) reinterpret_cast<JackSetter>(set)(&JackQuiet);
+}
+
+}  // namespace
+
 Library::Library() {
-  QuietStderr quiet;
+  SilenceHostLibraries();
   error_ = Pa_Initialize();
 }
 
 Library::~Library() {
-  if (error_ == paNoError) {
-    QuietStderr quiet;
-    Pa_Terminate();
-  }
+  if (error_ == paNoError) Pa_Terminate();
 }
 
 std::shared_ptr<Library> AcquireLibrary() {
@@ -28,22 +48,6 @@ std::shared_ptr<Library> AcquireLibrary() {
   std::lock_guard<std::mutex> lock(guard);
   if (!library) library = std::make_shared<Library>();
   return library;
-}
-
-QuietStderr::QuietStderr() {
-  std::fflush(stderr);
-  const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (devNull < 0) return;
-  saved_ = fcntl(2, F_DUPFD_CLOEXEC, 3);
-  if (saved_ >= 0) dup2(devNull, 2);
-  close(devNull);
-}
-
-QuietStderr::~QuietStderr() {
-  if (saved_ < 0) return;
-  std::fflush(stderr);
-  dup2(saved_, 2);
-  close(saved_);
 }
 
 uint32_t ResultFor(PaError error) {

@@ -31,20 +31,6 @@ class Library {
 // the last holder to let go terminates PortAudio.
 std::shared_ptr<Library> AcquireLibrary();
 
-// Keeps the host APIs' diagnostics (ALSA and JACK probing the machine) off the
-// terminal while it lives: standard error goes to /dev/null and comes back
-// afterwards.
-class QuietStderr {
- public:
-  QuietStderr();
-  ~QuietStderr();
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
-
- private:
-  int saved_ = -1;
-};
-
 // A wave-device result code for a PortAudio error.
 uint32_t ResultFor(PaError error);
 

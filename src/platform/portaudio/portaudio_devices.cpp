@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <map>
 
 #include "platform/portaudio/pa_library.h"
@@ -90,23 +91,59 @@ struct OutputHandle {
   uint32_t LoopBytes = 0;
   uint32_t Plays = 0;  // kLoopForever: until reset
   uint8_t Silence = 0;
+  // Frames of the stream's output latency, for a host that gives no times.
+  double LatencyFrames = 0.0;
   // The callback's own position.
   uint32_t Offset = 0;
   uint32_t Played = 0;
-  // Set by the callback when the last pass has been handed to the stream.
+  // The last pass has been handed to the stream; from then on only silence.
+  bool Handed = false;
+  // When the last frame leaves the converter, in the stream's time; or, where
+  // the host gives no times, the silent frames handed since it.
+  double HeardAt = 0.0;
+  double SilenceSince = 0.0;
+  // Set by the callback once the last pass has been played (the header is
+  // then done), or by a reset.
   std::atomic<bool> Finished{false};
 };
 
-int OutputCallback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
-                   PaStreamCallbackFlags, void* user) {
+// Where the host reports times, the last frame handed at frame `at` of this
+// callback's buffer is heard at the buffer's converter time plus `at`
+// frames; otherwise it is heard once the latency's worth of frames has
+// followed it.
+void NoteLastFrame(OutputHandle& h, const PaStreamCallbackTimeInfo* time, unsigned long at) {
+  const double rate = h.Format.SamplesPerSec;
+  h.Handed = true;
+  h.SilenceSince = 0.0;
+  h.HeardAt = 0.0;
+  if (time && time->outputBufferDacTime > 0.0)
+    h.HeardAt = time->outputBufferDacTime + at / rate;
+  else if (time && time->currentTime > 0.0)
+    h.HeardAt = time->currentTime + (h.LatencyFrames + at) / rate;
+}
+
+bool LastFrameHeard(OutputHandle& h, const PaStreamCallbackTimeInfo* time) {
+  if (h.HeardAt > 0.0 && time && time->currentTime > 0.0) return time->currentTime >= h.HeardAt;
+  return h.SilenceSince >= h.LatencyFrames;
+}
+
+int OutputCallback(const void*, void* output, unsigned long frames,
+                   const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags, void* user) {
   auto* h = static_cast<OutputHandle*>(user);
   auto* dst = static_cast<uint8_t*>(output);
-  size_t want = static_cast<size_t>(frames) * h->Format.BlockAlign;
-  while (want > 0) {
-    if (h->Finished.load(std::memory_order_relaxed)) {
-      std::memset(dst, h->Silence, want);
-      break;
+  const uint32_t frameBytes = h->Format.BlockAlign;
+  size_t want = static_cast<size_t>(frames) * frameBytes;
+  if (h->Handed) {
+    std::memset(dst, h->Silence, want);
+    if (LastFrameHeard(*h, time)) {
+      h->Finished.store(true, std::memory_order_release);
+      MarkDone(h->Header);
+      return paComplete;
     }
+    h->SilenceSince += static_cast<double>(frames);
+    return paContinue;
+  }
+  while (want > 0) {
     const size_t n = std::min<size_t>(want, h->LoopBytes - h->Offset);
     std::memcpy(dst, h->Data + h->Offset, n);
     dst += n;
@@ -115,12 +152,14 @@ int OutputCallback(const void*, void* output, unsigned long frames, const PaStre
     if (h->Offset == h->LoopBytes) {
       h->Offset = 0;
       if (h->Plays != kLoopForever && ++h->Played >= h->Plays) {
-        h->Finished.store(true, std::memory_order_relaxed);
-        MarkDone(h->Header);
+        NoteLastFrame(*h, time, frames - want / frameBytes);
+        std::memset(dst, h->Silence, want);
+        h->SilenceSince = static_cast<double>(want / frameBytes);
+        break;
       }
     }
   }
-  return h->Finished.load(std::memory_order_relaxed) ? paComplete : paContinue;
+  return paContinue;
 }
 
 class PortAudioOut : public WaveOut {
@@ -138,7 +177,6 @@ class PortAudioOut : public WaveOut {
     if (!pa::PcmLayoutValid(fmt)) return WAVERR_BADFORMAT;
     if (flags & WAVE_FORMAT_QUERY) {
       const PaStreamParameters out = OutputParameters(fmt);
-      pa::QuietStderr quiet;
       const PaError e = Pa_IsFormatSupported(nullptr, &out, fmt.SamplesPerSec);
       return QueryResult(e);
     }
@@ -187,6 +225,9 @@ class PortAudioOut : public WaveOut {
     h->Silence = h->Format.BitsPerSample == 8 ? 0x80 : 0;
     h->Offset = 0;
     h->Played = 0;
+    h->Handed = false;
+    h->HeardAt = 0.0;
+    h->SilenceSince = 0.0;
     h->Finished.store(false);
     h->Header = hdr;
     hdr->Flags.fetch_and(~WHDR_DONE);
@@ -195,10 +236,11 @@ class PortAudioOut : public WaveOut {
     const PaStreamParameters out = OutputParameters(h->Format);
     PaError e;
     {
-      pa::QuietStderr quiet;
       e = Pa_OpenStream(&h->Stream, nullptr, &out, h->Format.SamplesPerSec,
                         paFramesPerBufferUnspecified, paClipOff | paDitherOff, OutputCallback, h);
       if (e == paNoError) {
+        const PaStreamInfo* info = Pa_GetStreamInfo(h->Stream);
+        h->LatencyFrames = info ? info->outputLatency * h->Format.SamplesPerSec : 0.0;
         e = Pa_StartStream(h->Stream);
         if (e != paNoError) CloseStream(h->Stream);
       } else {
@@ -244,7 +286,6 @@ class PortAudioOut : public WaveOut {
   // Stops the stream at once and hands the buffer back marked done.
   static void StopPlaying(OutputHandle& h) {
     if (h.Stream) {
-      pa::QuietStderr quiet;
       CloseStream(h.Stream);
     }
     if (h.Header) {
@@ -275,6 +316,8 @@ struct InputHandle {
   std::atomic<uint32_t> Tail{0};      // next free slot; advanced by the caller
   std::atomic<uint64_t> Position{0};  // bytes delivered into buffers since start
   std::atomic<uint64_t>* Overruns = nullptr;
+  // Told of every buffer the callback completes; set before the stream runs.
+  const std::function<void()>* Notify = nullptr;
 
   bool Empty() const {
     return Head.load(std::memory_order_acquire) == Tail.load(std::memory_order_acquire);
@@ -311,6 +354,7 @@ int InputCallback(const void* input, void*, unsigned long frames, const PaStream
     if (filled == usable) {
       MarkDone(hdr);
       h->Head.store(head + 1, std::memory_order_release);
+      if (*h->Notify) (*h->Notify)();
     }
   }
   h->Position.fetch_add(delivered, std::memory_order_release);
@@ -332,7 +376,6 @@ class PortAudioIn : public WaveIn {
     if (!pa::PcmLayoutValid(fmt)) return WAVERR_BADFORMAT;
     const PaStreamParameters in = InputParameters(fmt);
     if (flags & WAVE_FORMAT_QUERY) {
-      pa::QuietStderr quiet;
       const PaError e = Pa_IsFormatSupported(&in, nullptr, fmt.SamplesPerSec);
       return QueryResult(e);
     }
@@ -340,9 +383,9 @@ class PortAudioIn : public WaveIn {
     auto h = std::make_unique<InputHandle>();
     h->Format = fmt;
     h->Overruns = &overruns_;
+    h->Notify = &notify_;
     PaError e;
     {
-      pa::QuietStderr quiet;
       e = Pa_OpenStream(&h->Stream, &in, nullptr, fmt.SamplesPerSec, paFramesPerBufferUnspecified,
                         paClipOff | paDitherOff, InputCallback, h.get());
     }
@@ -395,10 +438,7 @@ class PortAudioIn : public WaveIn {
     if (h->Started) return 0;
     h->Position.store(0);
     PaError e;
-    {
-      pa::QuietStderr quiet;
-      e = Pa_StartStream(h->Stream);
-    }
+    { e = Pa_StartStream(h->Stream); }
     if (e != paNoError && e != paStreamIsNotStopped) return pa::ResultFor(e);
     h->Started = true;
     return 0;
@@ -430,15 +470,13 @@ class PortAudioIn : public WaveIn {
     InputHandle* h = Find(handle);
     if (!h) return MMSYSERR_INVALHANDLE;
     if (!h->Empty()) return WAVERR_STILLPLAYING;
-    {
-      pa::QuietStderr quiet;
-      CloseStream(h->Stream);
-    }
+    { CloseStream(h->Stream); }
     handles_.erase(handle);
     return 0;
   }
 
   uint64_t Overruns() const override { return overruns_.load(std::memory_order_relaxed); }
+  void SetBufferDoneNotify(std::function<void()> notify) override { notify_ = std::move(notify); }
 
   int64_t LatencyUs(WaveHandle handle) override {
     InputHandle* h = Find(handle);
@@ -454,7 +492,6 @@ class PortAudioIn : public WaveIn {
   static uint32_t Stop(InputHandle& h) {
     h.Started = false;
     if (Pa_IsStreamStopped(h.Stream) != 0) return 0;
-    pa::QuietStderr quiet;
     return pa::ResultFor(Pa_AbortStream(h.Stream));
   }
 
@@ -462,6 +499,7 @@ class PortAudioIn : public WaveIn {
   WaveHandle next_ = 1;
   std::map<WaveHandle, std::unique_ptr<InputHandle>> handles_;
   std::atomic<uint64_t> overruns_{0};
+  std::function<void()> notify_;
 };
 
 std::string DeviceName(PaDeviceIndex device) {

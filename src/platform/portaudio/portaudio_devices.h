@@ -8,8 +8,8 @@
 
 namespace zorvane {
 
-// Initialises PortAudio (quietly: the host APIs' probing noise is kept off
-// the terminal) and reports whether a default output and a default input
+// Initialises PortAudio (quietly: ALSA's and JACK's own printers are
+// silenced) and reports whether a default output and a default input
 // device exist. Safe to call more than once.
 bool PortAudioHasDefaultDevices(std::string* description = nullptr);
 
