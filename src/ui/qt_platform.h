@@ -42,10 +42,14 @@ class QtPlatform : public Platform {
   bool CopyImageToClipboard(const Bitmap& image) override;
   bool PrinterSetup() override;
   bool PrintImage(const Bitmap& image) override;
-  bool StartProgram(const std::string& path) override;
+  bool StartProgram(const std::string& path, const std::vector<std::string>& args) override;
+  // The main window's client area, grabbed from the screen.
+  std::optional<Bitmap> GrabForm(const Control& form) override;
+
+  // The printer the set-up dialog configures, kept for the session.
+  QPrinter& Printer();
 
  private:
-  QPrinter& Printer();
   QWidget* owner_ = nullptr;
   std::unique_ptr<QPrinter> printer_;
   QElapsedTimer clock_;
@@ -53,7 +57,8 @@ class QtPlatform : public Platform {
   std::vector<std::unique_ptr<QTimer>> timers_;
 };
 
-// A bitmap as a Qt image (colours converted from 0x00BBGGRR).
+// A bitmap as a Qt image (colours converted from 0x00BBGGRR), and back.
 QImage ToQImage(const Bitmap& bitmap);
+Bitmap FromQImage(const QImage& image);
 
 }  // namespace zorvane
