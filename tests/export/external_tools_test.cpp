@@ -1,0 +1,139 @@
+// The volume mixer, the help document and the About box: other programs are
+// found on PATH and started by path with their arguments as a list, never
+// through a shell. Fake programs record how they were started.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/programs.h"
+#include "support/fake_programs.h"
+#include "support/test_support.h"
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+std::vector<std::string> StartedPaths(const HeadlessPlatform& p) {
+  std::vector<std::string> paths;
+  for (const auto& s : p.StartedPrograms) paths.push_back(s.Path);
+  return paths;
+}
+
+}  // namespace
+
+TEST(VolumeControl, EveryMixerOnThePathIsStartedInOrderByTheButtonAndTheMenuAlike) {
+  FakePrograms fakes;
+  Rig rig;
+  // Nothing installed: nothing happens, nothing is said.
+  rig.F().SetVolumeBtn->Click();
+  EXPECT_TRUE(rig.platform.StartedPrograms.empty());
+
+  // Two of the four present; a file that is not executable and a folder
+  // under the other two names are not programs.
+  const std::string qasmixer = fakes.Add("qasmixer");
+  const std::string pavucontrol = fakes.Add("pavucontrol");
+  std::ofstream(fakes.bin + "/pwvucontrol") << "#!/bin/sh\n";
+  std::filesystem::create_directories(fakes.bin + "/alsamixergui");
+  for (const char* item : {"SetVolumeBtn", "N7"}) {
+    rig.platform.StartedPrograms.clear();
+    std::filesystem::remove(fakes.Log("pavucontrol"));
+    std::filesystem::remove(fakes.Log("qasmixer"));
+    rig.F().Find(item)->Click();
+    EXPECT_EQ(StartedPaths(rig.platform), (std::vector<std::string>{pavucontrol, qasmixer}))
+        << item;
+    for (const auto& [name, path] :
+         {std::pair{"pavucontrol", pavucontrol}, {"qasmixer", qasmixer}}) {
+      const auto run = fakes.Recorded(name);
+      EXPECT_EQ(run.Path, path) << item << ": started by its path, intact";
+      EXPECT_TRUE(run.Args.empty()) << item;
+      EXPECT_NE(run.Parent, std::to_string(::getpid())) << item << ": detached from the instrument";
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists("pwned"));
+  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
+}
+
+TEST(Help, TheDocumentGoesToTheDesktopOpenerIntactOrTheFailureIsShown) {
+  FakePrograms fakes;
+  Rig rig;
+  TempDir docs;
+  const std::string folder = docs.File("it's \"my\" help; $HOME `id`");
+  std::filesystem::create_directories(folder);
+  const std::string help = folder + "/ZorvaneHelp.chm";
+  std::ofstream(help) << "<html></html>";
+  rig.S().HelpPath = help;
+
+  // No opener on the path.
+  rig.F().Find("HelpMenu1")->Click();
+  ASSERT_EQ(rig.platform.Messages.size(), 1u);
+  EXPECT_EQ(rig.platform.Messages[0].Text, "Could not run the help application");
+  EXPECT_TRUE(rig.platform.Messages[0].Plain) << "the toolkit's plain message dialog";
+
+  const std::string opener = fakes.Add("xdg-open");
+  rig.F().Find("HelpMenu1")->Click();
+  EXPECT_EQ(rig.platform.Messages.size(), 1u) << rig.MessageLog();
+  const auto run = fakes.Recorded("xdg-open");
+  EXPECT_EQ(run.Path, opener);
+  EXPECT_EQ(run.Args, std::vector<std::string>{help});
+
+  // An opener that cannot be run, a help file gone, none found at start-up.
+  std::ofstream(opener) << "not a program";
+  rig.F().HelpMenu1Click();
+  fakes.Add("xdg-open");
+  std::filesystem::remove(help);
+  rig.F().HelpMenu1Click();
+  rig.S().HelpPath.clear();
+  rig.F().HelpMenu1Click();
+  EXPECT_EQ(rig.platform.Messages.size(), 4u);
+  for (const auto& m : rig.platform.Messages)
+    EXPECT_EQ(m.Text, "Could not run the help application");
+}
+
+TEST(About, TitleAndTheVersionOnTheSecondLine) {
+  Rig rig;
+  rig.F().Find("About1")->Click();
+  ASSERT_EQ(rig.platform.Messages.size(), 1u);
+  EXPECT_EQ(rig.platform.Messages[0].Title, "About Zorvane");
+  EXPECT_FALSE(rig.platform.Messages[0].Plain);
+  std::istringstream text(rig.platform.Messages[0].Text);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[0].find("Zorvane"), std::string::npos);
+  EXPECT_EQ(lines[1], std::string(18, ' ') + "Version 1.20");
+  EXPECT_EQ(lines[2].find_first_not_of(' '), 13u);
+}
+
+TEST(Programs, StartingReportsWhatCannotStartAndLeavesNoChildBehind) {
+  FakePrograms fakes;
+  const std::string prog = fakes.Add("fake");
+  EXPECT_EQ(FindOnPath("fake"), prog);
+  EXPECT_EQ(FindOnPath("../bin/fake"), "") << "names with a folder are not looked up";
+  EXPECT_EQ(FindOnPath("missing"), "");
+
+  ASSERT_TRUE(StartDetached(prog, {"a b", "", "'\"$x"}));
+  const auto run = fakes.Recorded("fake");
+  EXPECT_EQ(run.Path, prog);
+  EXPECT_EQ(run.Args, (std::vector<std::string>{"a b", "", "'\"$x"}));
+  int status;
+  EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1) << "no child of ours is left to reap";
+
+  errno = 0;
+  EXPECT_FALSE(StartDetached(fakes.bin + "/missing", {}));
+  EXPECT_EQ(errno, ENOENT);
+  const std::string text = fakes.bin + "/text";
+  std::ofstream(text) << "plain words";
+  ::chmod(text.c_str(), 0755);
+  EXPECT_FALSE(StartDetached(text, {}));
+  EXPECT_EQ(errno, ENOEXEC);
+}
