@@ -11,23 +11,9 @@ namespace zorvane {
 
 namespace {
 
-// The block starts after a lead-in of up to 124 bytes, so when the buffer
-// holds exactly one block its last samples lie past the recorded bytes. Those
-// bytes are kept silent: a shorter buffer after a longer one would otherwise
-// leave the end of an old recording there.
-constexpr uint32_t kLeadInBytes = 128;
-
-void SilenceBeyondTheRecording(AppState& S) {
-  const uint32_t from = S.CaptureBufferBytes;
-  const uint32_t to = std::min<uint32_t>(from + kLeadInBytes, kCaptureBufferBytes);
-  if (from >= to) return;
-  std::fill(S.CaptureBufferA + from, S.CaptureBufferA + to, uint8_t{0});
-  std::fill(S.CaptureBufferB + from, S.CaptureBufferB + to, uint8_t{0});
-}
-
 void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
   AppState& S = f.S;
-  if (S.InputSource == 1) SilenceBeyondTheRecording(S);
+  if (S.InputSource == 1) f.SilenceBeyondRecording();
   ConvertSamples(S.BytesPerSample, bufferChoice, S.TransformSize, S.ChannelSelect, S.SampleBlock,
                  S.CaptureBufferA, S.CaptureBufferB);
   if (S.DisplayMode == 1 || S.DisplayMode == 3) {

@@ -17,6 +17,8 @@ namespace {
 // Pixel heights are kept within +-2^29 so that the sweep's sums and
 // differences of heights stay inside 32 bits.
 constexpr float kHeightLimit = 536870912.0f;
+// Bound of the swept trace's corrected heights and of the correction.
+constexpr int64_t kSweepSumLimit = 1 << 30;
 // Lines are drawn with their rows limited to +-32768 around the plot: far
 // outside the bitmap either way, so the visible part is the same, and the
 // pixel walk of an absurd value stays short.
@@ -156,12 +158,17 @@ void TZorvaneForm::RenderDisplay(int graphType, const float* data) {
       swp[d] = tp[pick];
       if (d == 1) swp[0] = swp[1];
     }
+    // Entries no pass of this setting measures are corrected again in every
+    // frame; the sums saturate so that they can never wrap.
+    auto sum = [](int64_t a, int64_t b) {
+      return static_cast<int32_t>(std::clamp<int64_t>(a + b, -kSweepSumLimit, kSweepSumLimit));
+    };
     if (S.SweepCalibrating == 1) {
       const int32_t ref = swp[1 + 8 * s];
-      for (int i = 2; i <= kPlotWidth; ++i) cal[i] = ref - swp[i];
-      for (int i = 2; i <= kPlotWidth - 1; ++i) swp[i] += cal[i];
+      for (int i = 2; i <= kPlotWidth; ++i) cal[i] = sum(ref, -int64_t{swp[i]});
+      for (int i = 2; i <= kPlotWidth - 1; ++i) swp[i] = sum(swp[i], cal[i]);
     } else {
-      for (int i = 1; i <= kPlotWidth; ++i) swp[i] += cal[i];
+      for (int i = 1; i <= kPlotWidth; ++i) swp[i] = sum(swp[i], cal[i]);
     }
     for (int d = 1; d <= n; d += s)
       Line(c, d - s, RowOf(base, at(swp, d - s)), d, RowOf(base, swp[d]));

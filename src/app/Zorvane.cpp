@@ -45,6 +45,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   WireAnalyzerView();
   WireFrequencyControls();
   WireDisplaySettings();
+  WireSweep();
   WireExport();
 
   // 2. Heap buffers, zeroed so nothing stale ever reaches a display.

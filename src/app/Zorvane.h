@@ -105,6 +105,9 @@ class TZorvaneForm {
   void UnprepareHeaderB();
   void CloseCaptureDevice();
   void ShutdownCapture();
+  // Keeps the bytes past the recorded ones silent, where a block that fills
+  // its buffer reads beyond the recording.
+  void SilenceBeyondRecording();
 
   // ---- Processing cycle ----
   void ProcessBlocks();
@@ -236,6 +239,12 @@ class TZorvaneForm {
   void SweepStartBtnClick();
   void SwpCalBtnClick();
   void ZeroCalClick();
+  void ShowCalibrating();
+  int SweepToneBin(int point) const;
+  int SweepToneColumn(int point) const;
+  void ShowSweepTones(int lastPoint);
+  int SweepSettleMs();
+  void ReleaseSweepDevices(WaveHandle output, bool input);
 
   // ---- WAV file ----
   void OpenWavefile1Click();
@@ -301,6 +310,7 @@ class TZorvaneForm {
   void WireAnalyzerView();
   void WireFrequencyControls();
   void WireDisplaySettings();
+  void WireSweep();
   void WireExport();
   using ClickHandler = void (TZorvaneForm::*)();
   void WireClicks(std::initializer_list<std::pair<const char*, ClickHandler>> items);

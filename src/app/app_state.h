@@ -18,6 +18,9 @@ constexpr int kArrayLen = kMaxTransform + 1;  // 1-based arrays, element 0 unuse
 constexpr int kSampleBlockLen = 65537;
 constexpr int kHistoryRows = 41;
 constexpr int kCaptureBufferBytes = 65590;
+// A block starts after a lead-in of up to 124 bytes, so its last samples can
+// lie up to this many bytes past the bytes a capture buffer records.
+constexpr uint32_t kLeadInBytes = 128;
 constexpr int kOutputBufferBytes = 200000;
 constexpr int kSynthesisWorkLen = 65538;
 constexpr int kPlotWidth = 512;

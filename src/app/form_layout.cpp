@@ -362,6 +362,9 @@ void TZorvaneForm::CreateMenu() {
   Control* loop = AddMenu("Loop1", "Loop", sweep);
   AddMenu("Off2", "Off", loop, true);
   AddMenu("On2", "On", loop);
+  separator(sweep);
+  AddMenu("SwpCal1", "Calibrate", sweep);
+  AddMenu("ZeroCal1", "Zero Calibration", sweep);
 
   Control* source = AddMenu("DataSource1", "Data Source", MainMenu);
   AddMenu("SoundBoard1", "Soundboard", source, true);

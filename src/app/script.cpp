@@ -314,6 +314,8 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     }
     out_("pixel " + std::to_string(x) + " " + std::to_string(y) + " = " +
          Hex(plot.Pixel(static_cast<int>(x), static_cast<int>(y))));
+  } else if (cmd == "clock") {
+    out_("clock = " + std::to_string(platform_.NowUs() / 1000));
   } else if (cmd == "quit") {
     form_.QuitBtnClick();
   } else {

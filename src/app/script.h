@@ -14,6 +14,7 @@
 //   bitmap PATH                   saves the plot bitmap (BMP, or PNG by extension)
 //   clipboard PATH                saves the image on the clipboard (BMP, or PNG by extension)
 //   pixel X Y                     prints "pixel X Y = 0x00BBGGRR" from the plot bitmap
+//   clock                         prints "clock = MS", the milliseconds the clock has run
 //   quit                          the QUIT button
 //
 // File dialogs, the printer set-up included, take the answers given by

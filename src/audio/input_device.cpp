@@ -2,6 +2,8 @@
 // it in turn, and the small operations the processing cycle and the sweep
 // call in a fixed order. Every failing call shows its message and ends in
 // HandleDeviceFailure.
+#include <algorithm>
+
 #include "app/Zorvane.h"
 
 namespace zorvane {
@@ -142,5 +144,16 @@ void TZorvaneForm::ShutdownCapture() {
 }
 
 #undef ZV_CHECK_INPUT
+
+// When the buffer holds exactly one block, the block's last samples lie past
+// the recorded bytes. Those bytes are kept silent: a shorter buffer after a
+// longer one would otherwise leave the end of an old recording there.
+void TZorvaneForm::SilenceBeyondRecording() {
+  const uint32_t from = S.CaptureBufferBytes;
+  const uint32_t to = std::min<uint32_t>(from + kLeadInBytes, kCaptureBufferBytes);
+  if (from >= to) return;
+  std::fill(S.CaptureBufferA + from, S.CaptureBufferA + to, uint8_t{0});
+  std::fill(S.CaptureBufferB + from, S.CaptureBufferB + to, uint8_t{0});
+}
 
 }  // namespace zorvane

@@ -1,6 +1,6 @@
 // zorvane-cli: the instrument without a window.
-//   zorvane-cli script [--audio=system|loopback] [FILE]   the remote control (standard input
-//                                                         without FILE)
+//   zorvane-cli script [--audio=system|loopback[:FILTER,...]] [FILE]
+//       the remote control (standard input without FILE)
 //   zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav
 //   zorvane-cli record [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
 //   zorvane-cli analyze FILE.wav [options]                a WAV file through the analyzer
@@ -15,6 +15,7 @@
 #include "cli/analyze.h"
 #include "cli/record.h"
 #include "cli/tone.h"
+#include "platform/audio_option.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/loopback/loopback.h"
 #include "platform/portaudio/portaudio_devices.h"
@@ -24,15 +25,23 @@ using namespace zorvane;
 namespace {
 
 int RunScript(const std::string& audio, const std::string& file) {
+  AudioOption option;
+  if (!audio.empty()) {
+    std::string error;
+    if (!ParseAudioOption(audio, option, error)) {
+      std::cerr << "zorvane-cli: " << error << "\n";
+      return 1;
+    }
+  }
   std::string description;
   bool system = false;
-  if (audio == "system") {
+  if (option.Choice == AudioOption::Device::System) {
     if (!PortAudioHasDefaultDevices(&description)) {
       std::cerr << "zorvane-cli: no sound card found (" << description << ")\n";
       return 2;
     }
     system = true;
-  } else if (audio.empty()) {
+  } else if (option.Choice == AudioOption::Device::Automatic) {
     system = PortAudioHasDefaultDevices(&description);
   }
   HeadlessPlatform platform(!system);
@@ -46,7 +55,7 @@ int RunScript(const std::string& audio, const std::string& file) {
     in = devices.In.get();
     std::cerr << "zorvane-cli: audio: sound card (" << devices.Description << ")\n";
   } else {
-    cable = std::make_unique<LoopbackCable>(platform);
+    cable = std::make_unique<LoopbackCable>(platform, option.Cable);
     out = &cable->Out();
     in = &cable->In();
     std::cerr << "zorvane-cli: audio: built-in loopback\n";
@@ -87,8 +96,10 @@ int main(int argc, char** argv) {
 
   std::string audio, file;
   CLI::App* script = app.add_subcommand("script", "Drive the instrument with a script of commands");
-  script->add_option("--audio", audio, "system (the sound card) or loopback (built-in cable)")
-      ->check(CLI::IsMember({"system", "loopback"}));
+  script->add_option("--audio", audio,
+                     "system (the sound card), loopback (built-in cable) or "
+                     "loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], highpass=HZ[/Q], "
+                     "peak=HZ/Q/DB, noise=DBFS");
   script->add_option("FILE", file, "script file (standard input when absent)");
 
   std::string waveform = "sine", outPath;

@@ -48,6 +48,7 @@ class FaultyWaveOut : public WaveOut {
   uint32_t Write(WaveHandle h, WaveHeader* hdr, uint32_t size) override;
   uint32_t Reset(WaveHandle h) override;
   uint32_t Close(WaveHandle h) override;
+  int64_t LatencyUs(WaveHandle h) override { return inner_.LatencyUs(h); }
   // The last header written: flags, loops and length as the device saw them.
   uint32_t LastWriteFlags = 0, LastWriteLoops = 0, LastWriteLength = 0;
   int Writes = 0;
@@ -70,6 +71,7 @@ class FaultyWaveIn : public WaveIn {
   uint32_t Reset(WaveHandle h) override;
   uint32_t Close(WaveHandle h) override;
   uint64_t Overruns() const override { return inner_.Overruns(); }
+  int64_t LatencyUs(WaveHandle h) override { return inner_.LatencyUs(h); }
   WaveFormat LastFormat;
 
  private:

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -58,18 +59,28 @@ class Platform {
 
   // Called with the current time whenever the platform pumps messages or
   // sleeps; the loopback cable advances its devices from here.
-  void AddTicker(std::function<void(int64_t nowUs)> ticker) {
-    tickers_.push_back(std::move(ticker));
+  // Returns a number for RemoveTicker, which its owner calls before it goes.
+  int AddTicker(std::function<void(int64_t nowUs)> ticker) {
+    tickers_.push_back({++lastTicker_, std::move(ticker)});
+    return lastTicker_;
+  }
+  void RemoveTicker(int id) {
+    for (auto it = tickers_.begin(); it != tickers_.end(); ++it)
+      if (it->first == id) {
+        tickers_.erase(it);
+        return;
+      }
   }
 
  protected:
   void RunTickers() {
     const int64_t now = NowUs();
-    for (auto& t : tickers_) t(now);
+    for (auto& t : tickers_) t.second(now);
   }
 
  private:
-  std::vector<std::function<void(int64_t)>> tickers_;
+  std::vector<std::pair<int, std::function<void(int64_t)>>> tickers_;
+  int lastTicker_ = 0;
 };
 
 }  // namespace zorvane

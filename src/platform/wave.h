@@ -82,6 +82,9 @@ class WaveOut {
   virtual uint32_t Write(WaveHandle h, WaveHeader* hdr, uint32_t size) = 0;
   virtual uint32_t Reset(WaveHandle h) = 0;
   virtual uint32_t Close(WaveHandle h) = 0;
+  // How long a sample written now takes to leave the device, in
+  // microseconds, once a buffer plays on this handle (0 when unknown).
+  virtual int64_t LatencyUs(WaveHandle) { return 0; }
 };
 
 // Input: buffers queued in order, filled and flagged done, byte position
@@ -100,6 +103,9 @@ class WaveIn {
   virtual uint32_t Close(WaveHandle h) = 0;
   // Buffers the backend could not fill in time since the last open.
   virtual uint64_t Overruns() const { return 0; }
+  // How long a sample takes from the device's input to a buffer, in
+  // microseconds, on an open handle (0 when unknown).
+  virtual int64_t LatencyUs(WaveHandle) { return 0; }
 };
 
 // A sound card: an output and an input device.

@@ -1,4 +1,4 @@
-// The instrument's window: zorvane [--audio=system|loopback]
+// The instrument's window: zorvane [--audio=system|loopback[:FILTER,...]]
 #include <QApplication>
 #include <QStyleFactory>
 #include <cstring>
@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/Zorvane.h"
+#include "platform/audio_option.h"
 #include "platform/loopback/loopback.h"
 #include "platform/portaudio/portaudio_devices.h"
 #include "ui/qt_main_window.h"
@@ -14,13 +15,14 @@
 using namespace zorvane;
 
 int main(int argc, char** argv) {
-  std::string audio;
+  AudioOption option;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--audio=", 8) == 0) audio = argv[i] + 8;
-  }
-  if (!audio.empty() && audio != "system" && audio != "loopback") {
-    std::cerr << "zorvane: --audio must be system or loopback\n";
-    return 2;
+    if (std::strncmp(argv[i], "--audio=", 8) != 0) continue;
+    std::string error;
+    if (!ParseAudioOption(argv[i] + 8, option, error)) {
+      std::cerr << "zorvane: " << error << "\n";
+      return 1;
+    }
   }
   QApplication app(argc, argv);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
@@ -28,13 +30,13 @@ int main(int argc, char** argv) {
 
   std::string description;
   bool system = false;
-  if (audio == "system") {
+  if (option.Choice == AudioOption::Device::System) {
     if (!PortAudioHasDefaultDevices(&description)) {
       std::cerr << "zorvane: no sound card found (" << description << ")\n";
       return 2;
     }
     system = true;
-  } else if (audio.empty()) {
+  } else if (option.Choice == AudioOption::Device::Automatic) {
     system = PortAudioHasDefaultDevices(&description);
   }
 
@@ -49,7 +51,7 @@ int main(int argc, char** argv) {
     in = devices.In.get();
     std::cerr << "zorvane: audio: sound card (" << devices.Description << ")\n";
   } else {
-    cable = std::make_unique<LoopbackCable>(platform);
+    cable = std::make_unique<LoopbackCable>(platform, option.Cable);
     out = &cable->Out();
     in = &cable->In();
     std::cerr << "zorvane: audio: built-in loopback\n";

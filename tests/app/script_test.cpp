@@ -58,11 +58,13 @@ TEST(Script, WaitLetsVirtualTimePassAndTimersFire) {
   s.rig.F().ChartTimer->SetEnabled(false);
   int fired = 0;
   s.rig.F().TimeoutTimer->OnTimer = [&] { ++fired; };
-  s.Run("wait 1000\nstate SampleRate\n");
+  s.Run("clock\nwait 1000\nstate SampleRate\nclock\n");
   EXPECT_EQ(s.rig.platform.NowUs() - start, 1000 * 1000);
+  ASSERT_EQ(s.out.size(), 3u);
+  EXPECT_EQ(std::stoll(s.out[2].substr(8)) - std::stoll(s.out[0].substr(8)), 1000) << s.out[2];
   // The 350 ms time-out timer fired twice in a second.
   EXPECT_EQ(fired, 2);
-  EXPECT_EQ(s.out.back(), "SampleRate = 44100");
+  EXPECT_EQ(s.out[1], "SampleRate = 44100");
 }
 
 TEST(Script, KeysSetsAndFormatting) {

@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <memory>
 #include <tuple>
 #include <vector>
 
+#include "platform/audio_option.h"
 #include "platform/headless/headless_platform.h"
 
 using namespace zorvane;
@@ -114,4 +117,83 @@ TEST_F(Cable, ConversionToTheCaptureRateIsBandLimited) {
     EXPECT_LE(std::abs(peak), high);
     ASSERT_EQ(cable.In().Close(in), 0u);
   }
+}
+
+TEST(CableUnderTest, AddsItsNoiseAndFiltersTheLineAllAlong) {
+  AudioOption option;
+  std::string error;
+  WaveHandle in = 0, out = 0;
+  {
+    // A noise floor of -40 dB of a full-scale sine, nothing playing.
+    ASSERT_TRUE(ParseAudioOption("loopback:noise=-40", option, error)) << error;
+    HeadlessPlatform platform(true);
+    LoopbackCable noisy(platform, option.Cable);
+    Buffer silence(44100);
+    ASSERT_TRUE(noisy.In().Open(&in, Pcm(1), 0) == 0 && noisy.In().Prepare(in, &silence, 32) == 0 &&
+                noisy.In().AddBuffer(in, &silence, 32) == 0 && noisy.In().Start(in) == 0);
+    while (!silence.Done()) platform.Sleep(10);
+    double sum = 0, squares = 0;
+    for (int16_t v : silence.s) sum += v, squares += double(v) * v;
+    EXPECT_NEAR(sum / 44100, 0.0, 5.0);
+    EXPECT_NEAR(std::sqrt(squares / 44100), 32767 / std::sqrt(2.0) / 100, 7.0);
+  }
+
+  // A Butterworth low-pass at 1000 Hz. 2000 Hz plays from t0; the recording
+  // starts 300 ms later and holds the filter's steady state from its first
+  // sample: a sine at the analog prototype's level, 1 / |1 - W^2 + j sqrt2 W|
+  // at W = 2 (-12.3 dB).
+  ASSERT_TRUE(ParseAudioOption("loopback:lowpass=1000", option, error)) << error;
+  HeadlessPlatform platform(true);
+  LoopbackCable cable(platform, option.Cable);
+  Buffer tone(441);
+  for (int i = 0; i < 441; ++i)
+    tone.s[i] = std::lround(10000 * std::sin(2 * M_PI * 20 * i / 441.0));
+  tone.Flags = WHDR_BEGINLOOP | WHDR_ENDLOOP, tone.Loops = 0xFFFFFFFF;
+  ASSERT_TRUE(cable.Out().Open(&out, Pcm(1), 0) == 0 && cable.Out().Prepare(out, &tone, 32) == 0 &&
+              cable.Out().Write(out, &tone, 32) == 0);
+  platform.Sleep(300);
+  Buffer b(2205);  // 100 periods
+  ASSERT_TRUE(cable.In().Open(&in, Pcm(1), 0) == 0 && cable.In().Prepare(in, &b, 32) == 0 &&
+              cable.In().AddBuffer(in, &b, 32) == 0 && cable.In().Start(in) == 0);
+  while (!b.Done()) platform.Sleep(1);
+  // The recording's sine and cosine parts at 2000 Hz, and what is left.
+  double c = 0, d = 0;
+  for (int k = 0; k < 2205; ++k) {
+    c += b.s[k] * std::cos(2 * M_PI * 2000 * k / 44100.0) * 2 / 2205;
+    d += b.s[k] * std::sin(2 * M_PI * 2000 * k / 44100.0) * 2 / 2205;
+  }
+  const double amplitude = std::hypot(c, d);
+  EXPECT_NEAR(20 * std::log10(amplitude / 10000), -10 * std::log10(17.0), 0.1);
+  for (int k = 0; k < 2205; ++k)
+    ASSERT_NEAR(
+        b.s[k],
+        c * std::cos(2 * M_PI * 2000 * k / 44100.0) + d * std::sin(2 * M_PI * 2000 * k / 44100.0),
+        3.0)
+        << "sample " << k;
+}
+
+TEST(CableUnderTest, SectionsFollowTheirAnalogPrototypesUpToTheTopOfTheBand) {
+  // |H| of a section at f, in dB, against the analog prototype's.
+  auto digital = [](const BiquadCoefficients& c, double f) {
+    const std::complex<double> z = std::polar(1.0, -2 * M_PI * f / 44100);
+    return 20 *
+           std::log10(std::abs((c.B0 + c.B1 * z + c.B2 * z * z) / (1.0 + c.A1 * z + c.A2 * z * z)));
+  };
+  auto analog = [](LoopbackFilter::Type t, double f0, double q, double f) {
+    const std::complex<double> s(0, f / f0), den = s * s + s / q + 1.0;
+    return 20 * std::log10(std::abs((t == LoopbackFilter::Type::LowPass ? 1.0 : s * s) / den));
+  };
+  using T = LoopbackFilter::Type;
+  for (auto [type, f0, q] : {std::tuple{T::LowPass, 5000.0, 0.7071},
+                             {T::LowPass, 1000.0, 2.0},
+                             {T::HighPass, 5000.0, 0.7071},
+                             {T::HighPass, 100.0, 0.5}}) {
+    const BiquadCoefficients c = DesignBiquad({type, f0, q, 0.0}, 44100);
+    for (double f : {50.0, 500.0, 1000.0, 5000.0, 10000.0, 15000.0, 20000.0})
+      EXPECT_NEAR(digital(c, f), analog(type, f0, q, f), 0.5) << f0 << " Hz section at " << f;
+  }
+  // The peaking section: +6 dB at its centre, nothing far from it.
+  const BiquadCoefficients peak = DesignBiquad({T::Peak, 2000.0, 2.0, 6.0}, 44100);
+  EXPECT_NEAR(digital(peak, 2000), 6.0, 0.01);
+  EXPECT_NEAR(digital(peak, 20000), 0.0, 0.05);
 }

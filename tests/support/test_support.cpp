@@ -31,6 +31,7 @@ Rig::Rig(LoopbackOptions options, bool createConfig)
   for (Control* t : {form->ChartTimer, form->SweepTimer, form->FileTimer, form->TimeoutTimer})
     platform.AddTimer(t);
   platform.DeliverUserEvents = [this] {
+    if (EachPump) EachPump();
     const int64_t now = platform.NowUs();
     for (size_t i = 0; i < schedule_.size();) {
       if (schedule_[i].AtUs <= now) {

@@ -44,6 +44,8 @@ struct Rig {
   // Runs fn through the message pump once `ms` of virtual time have passed
   // from now: inside whatever loop is pumping then, as a user's click would.
   void At(int ms, std::function<void()> fn);
+  // Runs at every pump of the message loop (before the scheduled calls).
+  std::function<void()> EachPump;
   // Messages shown so far as "[title] text", joined by " | ".
   std::string MessageLog() const;
 

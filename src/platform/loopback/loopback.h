@@ -1,9 +1,11 @@
 // The built-in virtual cable: what the output device plays is what the input
 // device records, converted from 44,100 Hz to the capture rate by a
-// band-limited resampler (libsamplerate), with silence when nothing plays and
-// an optional small deterministic noise floor. It is driven by the platform
-// clock (advanced whenever the platform pumps messages, sleeps or a device is
-// polled), so on a virtual clock every run gives the same samples.
+// band-limited resampler (libsamplerate), with silence when nothing plays.
+// Between the two it can simulate a device under test: a gain and a chain of
+// second-order filters on the 44,100 Hz line, and a deterministic noise floor
+// added at the input. It is driven by the platform clock (advanced whenever
+// the platform pumps messages, sleeps or a device is polled), so on a virtual
+// clock every run gives the same samples.
 #pragma once
 
 #include <array>
@@ -18,15 +20,35 @@
 
 namespace zorvane {
 
+// One second-order section of the simulated device under test.
+struct LoopbackFilter {
+  enum class Type { LowPass, HighPass, Peak };
+  Type Kind = Type::LowPass;
+  double Hz = 1000.0;  // corner or centre frequency
+  double Q = 0.70710678118654752;
+  double Db = 0.0;  // gain at the centre (Peak only)
+};
+
 struct LoopbackOptions {
-  // Peak amplitude of the noise floor added to every recorded sample.
-  int NoiseAmplitude = 0;
+  // RMS of the white noise added to every recorded sample, in sample units
+  // (0: none).
+  double NoiseRms = 0.0;
   // Gain of the simulated device under test between output and input.
   double Gain = 1.0;
+  // Its filters, applied in order to the line at 44,100 Hz.
+  std::vector<LoopbackFilter> Filters;
   // The right channel of a stereo recording carries the signal at this gain,
   // so that the channels can be told apart.
   double RightGain = 0.5;
 };
+
+// Normalised coefficients of a section at a sample rate: low- and high-pass
+// matched to their analog prototypes, the peaking section as the
+// audio-equalizer cookbook has it. y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2.
+struct BiquadCoefficients {
+  double B0 = 1, B1 = 0, B2 = 0, A1 = 0, A2 = 0;
+};
+BiquadCoefficients DesignBiquad(const LoopbackFilter& filter, double sampleRate);
 
 class LoopbackCable {
  public:
@@ -84,8 +106,14 @@ class LoopbackCable {
   bool Deliver(const float* frames, long count);
   int16_t CaptureValue(double v, int channel);
   double LoopSample(int64_t position) const;
+  // The line through the filters: every 44,100 Hz sample from the cable's
+  // start up to the given time, so the filters see a tone from the moment it
+  // plays, whether or not the input records.
+  void AdvanceLine(int64_t nowUs);
+  double LineSample(int64_t absolute) const;
 
   Platform& platform_;
+  int ticker_ = 0;
   LoopbackOptions options_;
   Playing playing_;
   WaveHandle playingHandle_ = 0;
@@ -97,6 +125,16 @@ class LoopbackCable {
   static constexpr int kChunk = 256;
   std::array<float, kChunk> inputChunk_{};
   std::array<float, kChunk * 5 + 16> outputChunk_{};  // up to 192 kHz from 44.1 kHz
+  // The filtered line (only with filters): sections in transposed direct
+  // form II, and a ring of the most recent filtered samples.
+  struct Section {
+    BiquadCoefficients C;
+    double Z1 = 0, Z2 = 0;
+  };
+  std::vector<Section> sections_;
+  static constexpr int64_t kLineRing = 16384;
+  std::vector<float> line_;
+  int64_t lineEnd_ = 0;  // absolute samples filtered so far: 0 .. lineEnd_ - 1
   std::unique_ptr<WaveOut> out_;
   std::unique_ptr<WaveIn> in_;
 };

@@ -59,6 +59,17 @@ void CloseStream(PaStream*& stream) {
   stream = nullptr;
 }
 
+// The latency PortAudio reports for an open stream, in microseconds (0
+// without a stream), held to at most five seconds.
+int64_t StreamLatencyUs(PaStream* stream, bool input) {
+  if (!stream) return 0;
+  const PaStreamInfo* info = Pa_GetStreamInfo(stream);
+  if (!info) return 0;
+  const double seconds = input ? info->inputLatency : info->outputLatency;
+  if (!(seconds > 0.0)) return 0;
+  return static_cast<int64_t>(std::min(seconds, 5.0) * 1e6 + 0.5);
+}
+
 void MarkDone(WaveHeader* hdr) {
   hdr->Flags.fetch_and(~WHDR_INQUEUE, std::memory_order_relaxed);
   hdr->Flags.fetch_or(WHDR_DONE, std::memory_order_release);
@@ -217,6 +228,11 @@ class PortAudioOut : public WaveOut {
     StopPlaying(*h);
     handles_.erase(handle);
     return 0;
+  }
+
+  int64_t LatencyUs(WaveHandle handle) override {
+    OutputHandle* h = Find(handle);
+    return h ? StreamLatencyUs(h->Stream, false) : 0;
   }
 
  private:
@@ -423,6 +439,11 @@ class PortAudioIn : public WaveIn {
   }
 
   uint64_t Overruns() const override { return overruns_.load(std::memory_order_relaxed); }
+
+  int64_t LatencyUs(WaveHandle handle) override {
+    InputHandle* h = Find(handle);
+    return h ? StreamLatencyUs(h->Stream, true) : 0;
+  }
 
  private:
   InputHandle* Find(WaveHandle handle) {

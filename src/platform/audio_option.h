@@ -1,0 +1,31 @@
+// The --audio option both executables take: which sound device to use and,
+// for the built-in cable, the device under test it simulates.
+//
+//   system                      the sound card (PortAudio's default devices)
+//   loopback                    the built-in cable, straight through
+//   loopback:FILTER[,FILTER...] the cable with a simulated device under test:
+//     gain=DB                   a gain in decibels
+//     lowpass=HZ[/Q]            second-order low-pass (Q 0.7071, Butterworth, when absent)
+//     highpass=HZ[/Q]           second-order high-pass
+//     peak=HZ/Q/DB              peaking equalizer section
+//     noise=DBFS                white noise at the input, RMS relative to a full-scale sine
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/loopback/loopback.h"
+
+namespace zorvane {
+
+struct AudioOption {
+  enum class Device { Automatic, System, Loopback };
+  Device Choice = Device::Automatic;  // Automatic: the sound card when there is one
+  LoopbackOptions Cable;
+};
+
+// Reads the value of --audio. A pure function: on failure returns false with
+// a message naming the text it could not use in error.
+bool ParseAudioOption(std::string_view text, AudioOption& option, std::string& error);
+
+}  // namespace zorvane
