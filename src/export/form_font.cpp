@@ -31,7 +31,7 @@ struct Scaled {
   int Scale;
 };
 
-Scaled Pick(const FontSpec& font) {
+Scaled Pick(const FontStyle& font) {
   const int scale = font.Pixels >= 26 ? 2 : 1;
   const int want = font.Pixels / scale;
   const GlyphFace* best = kFaces[0];
@@ -48,19 +48,19 @@ const GlyphData& Glyph(const GlyphFace& face, char c) {
 
 }  // namespace
 
-int TextWidth(const std::string& text, const FontSpec& font) {
+int TextWidth(const std::string& text, const FontStyle& font) {
   const Scaled s = Pick(font);
   int w = 0;
   for (char c : text) w += (Glyph(*s.Face, c).Advance + (font.Bold ? 1 : 0)) * s.Scale;
   return w;
 }
 
-int LineHeight(const FontSpec& font) {
+int LineHeight(const FontStyle& font) {
   const Scaled s = Pick(font);
   return s.Face->LineHeight * s.Scale;
 }
 
-void DrawText(Bitmap& target, int x, int y, const std::string& text, const FontSpec& font,
+void DrawText(Bitmap& target, int x, int y, const std::string& text, const FontStyle& font,
               Color color, const Rect& clip) {
   const Scaled s = Pick(font);
   const int left = std::max(clip.Left, 0), top = std::max(clip.Top, 0);

@@ -11,18 +11,18 @@
 
 namespace zorvane {
 
-struct FontSpec {
+struct FontStyle {
   int Pixels = 14;  // character height
   bool Bold = false;
 };
 
 // Width of the text in pixels (the sum of the advances).
-int TextWidth(const std::string& text, const FontSpec& font);
+int TextWidth(const std::string& text, const FontStyle& font);
 // Height of one line of text: the box DrawText fills from its top.
-int LineHeight(const FontSpec& font);
+int LineHeight(const FontStyle& font);
 // Draws the text with the top of its line at y; only pixels inside clip
 // (and the bitmap) are painted.
-void DrawText(Bitmap& target, int x, int y, const std::string& text, const FontSpec& font,
+void DrawText(Bitmap& target, int x, int y, const std::string& text, const FontStyle& font,
               Color color, const Rect& clip);
 
 }  // namespace zorvane

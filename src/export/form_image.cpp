@@ -63,12 +63,12 @@ class Painter {
   }
 
   void Text(const Control& c, int x, int y, const std::string& text, const Rect& clip) {
-    const FontSpec font{c.FontHeight(), c.FontBold() || c.Kind() == ControlKind::Button};
+    const FontStyle font{c.FontHeight(), c.FontBold() || c.Kind() == ControlKind::Button};
     DrawText(bmp_, x, y, text, font, c.Enabled() ? c.FontColor() : kGrayText, clip);
   }
 
   int TextTop(const Control& c, const Rect& r) {
-    const FontSpec font{c.FontHeight(), c.FontBold() || c.Kind() == ControlKind::Button};
+    const FontStyle font{c.FontHeight(), c.FontBold() || c.Kind() == ControlKind::Button};
     return r.Top + (r.Bottom - r.Top - LineHeight(font)) / 2;
   }
 
@@ -100,7 +100,7 @@ class Painter {
       case ControlKind::Button: {
         Fill(r, clip, kFace);
         Edge(r, clip, kFrame, kFrame);
-        const FontSpec font{c.FontHeight(), true};
+        const FontStyle font{c.FontHeight(), true};
         const int x = r.Left + (r.Right - r.Left - TextWidth(c.Caption(), font)) / 2;
         Text(c, x, TextTop(c, r), c.Caption(),
              Intersect(clip, {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1}));
@@ -162,7 +162,7 @@ class Painter {
 }  // namespace
 
 Rect LabelBounds(const Control& label) {
-  const FontSpec font{label.FontHeight(), label.FontBold()};
+  const FontStyle font{label.FontHeight(), label.FontBold()};
   const int width = std::max(label.Width(), TextWidth(label.Caption(), font));
   const int right = label.AlignRight() ? label.Left() + label.Width() : label.Left() + width;
   return {right - width, label.Top(), right, label.Top() + label.Height()};

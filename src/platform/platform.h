@@ -36,8 +36,8 @@ class Platform {
 
   // File dialogs: the chosen path, or nothing when cancelled. Filters are
   // offered in order, each as "Description (*.ext)".
-  virtual std::optional<std::string> OpenFileDialog(const std::string& title,
-                                                    const std::vector<std::string>& filters = {}) = 0;
+  virtual std::optional<std::string> OpenFileDialog(
+      const std::string& title, const std::vector<std::string>& filters = {}) = 0;
   virtual std::optional<std::string> SaveFileDialog(const std::string& title,
                                                     const std::string& defaultExt) = 0;
   virtual bool CopyImageToClipboard(const Bitmap& image) = 0;

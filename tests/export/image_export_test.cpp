@@ -149,7 +149,7 @@ TEST(ImageExport, TheGraphicShowsThePlotAndTheLabelsInTheMainWindowsColoursAndTe
   // Every label at its design place on the companion window with the main
   // window's text and colours: the text drawn on its own background there.
   for (const Place& p : places) {
-    const FontSpec font{p.Pixels, false};
+    const FontStyle font{p.Pixels, false};
     const std::string& text = p.From->Caption();
     const int width = TextWidth(text, font), height = p.Pixels == 13 ? 16 : 20;
     Bitmap expected(width, std::min(height, p.Bottom - p.Y), p.From->BackColor());
