@@ -1,5 +1,7 @@
 #include "app/Zorvane.h"
 
+#include "app/configuration.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +112,9 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   FindSettingsFiles();
   S.Constructing = 0;
 
+  // 9. The stored settings, replayed through the handlers.
+  LoadConfiguration(S.ConfigPath);
+
   // 10. The open-cross cursor is built by the view from its pixel pattern;
   //     the core only names the shape (see SetCursorShape).
 
@@ -176,8 +181,9 @@ void TZorvaneForm::FindSettingsFiles() {
         (exe.parent_path() / "../share/zorvane/ZorvaneHelp.chm").lexically_normal().string();
     if (!ec && exists(installed)) S.HelpPath = installed;
   }
+  // The settings are kept only in a regular file of that name.
   const std::string cfg = settingsFolder_ + "/Zorvane.cfg";
-  if (exists(cfg)) S.ConfigPath = cfg;
+  if (IsRegularSettingsFile(cfg)) S.ConfigPath = cfg;
 }
 
 void TZorvaneForm::ScaleControls(double factor) {

@@ -57,6 +57,14 @@ class TZorvaneForm {
   void FormClose();
   void FormDestroy();
   void SaveConfiguration(const std::string& path);
+  // Replays the settings file at path through the handlers (nothing when
+  // there is none; the start-up state is written into one that cannot be
+  // read).
+  void LoadConfiguration(const std::string& path);
+  // The replay of the first `count` bytes of a settings file.
+  void ApplyConfiguration(const uint8_t* bytes, size_t count);
+  // The 196 bytes that SaveConfiguration writes.
+  void ConfigurationBytes(uint8_t* bytes);
 
   // ---- Generator: output device and control ----
   void BuildOutputFormat();

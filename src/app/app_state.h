@@ -97,6 +97,11 @@ struct AppState {
   int32_t SweepCalibrating = 0;
   int32_t SweepPointIndex = 0;
   int32_t SweepStartBin = 0;
+  // While a sweep runs: the hold mode (0 when none runs), graph type and
+  // display it puts back when it ends.
+  int32_t SweepRememberedHold = 0;
+  int32_t SweepRememberedGraph = 1;
+  int32_t SweepRememberedDisplay = 1;
   float SweepBinStep = 0.0f;
 
   // Analyzer input and transform.

@@ -183,6 +183,10 @@ void TZorvaneForm::SweepStartBtnClick() {
   S.SweepRunning = 1;
   SweepStartBtn->SetFontColor(colors::Red);
   SweepStartBtn->SetCaption("STOP");
+  // What a settings file written before the sweep ends must hold.
+  S.SweepRememberedHold = rememberedHold >= 1 && rememberedHold <= 3 ? rememberedHold : 1;
+  S.SweepRememberedGraph = S.GraphType;
+  S.SweepRememberedDisplay = rememberedDisplay;
 
   // Set-up: the frequency display, peak hold, a line graph, the frequency
   // window locked.
@@ -317,6 +321,7 @@ void TZorvaneForm::SweepStartBtnClick() {
   }
 
   // Finish.
+  S.SweepRememberedHold = 0;
   if (restoreLoop) On2Click();
   ShutdownCapture();
   S.SweepRunning = 0;

@@ -1,0 +1,400 @@
+// The settings file: what a restart brings back, what a damaged file does,
+// and that no crash or failed write ever loses the file.
+#include "app/configuration.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "support/test_support.h"
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(f), {});
+}
+
+void WriteAll(const std::string& path, const Bytes& b) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+}
+
+void SetField(Bytes& b, int n, int32_t v) {
+  const auto u = static_cast<uint32_t>(v);
+  for (size_t i = 0; i < 4; ++i) b.at(4 * (n - 1) + i) = static_cast<uint8_t>(u >> (8 * i));
+}
+
+void SetFloatField(Bytes& b, int n, float f) {
+  int32_t v;
+  std::memcpy(&v, &f, 4);
+  SetField(b, n, v);
+}
+
+int32_t GetField(const Bytes& b, int n) {
+  int32_t v = 0;
+  for (int i = 0; i < 4; ++i) v |= static_cast<int32_t>(b[4 * (n - 1) + i]) << (8 * i);
+  return v;
+}
+
+// Instruments started one after another on the same settings folder, as
+// runs of the program are.
+struct Runs {
+  TempDir dir;
+  std::string File() const { return dir.File("Zorvane.cfg"); }
+  // A new instrument on the folder; the previous one is gone.
+  TZorvaneForm& Start() {
+    form.reset();
+    cable.reset();
+    platform = std::make_unique<HeadlessPlatform>(true);
+    cable = std::make_unique<LoopbackCable>(*platform);
+    form = std::make_unique<TZorvaneForm>(*platform, cable->Out(), cable->In(), dir.Path());
+    for (Control* t : {form->ChartTimer, form->SweepTimer, form->FileTimer, form->TimeoutTimer})
+      platform->AddTimer(t);
+    return *form;
+  }
+  // Starts on a settings file holding exactly `bytes`.
+  TZorvaneForm& StartWith(const Bytes& bytes) {
+    WriteAll(File(), bytes);
+    return Start();
+  }
+  std::unique_ptr<HeadlessPlatform> platform;
+  std::unique_ptr<LoopbackCable> cable;
+  std::unique_ptr<TZorvaneForm> form;
+};
+
+// The 196 bytes an instrument would write now.
+Bytes Snapshot(TZorvaneForm& f) {
+  Bytes b(kConfigurationBytes);
+  f.ConfigurationBytes(b.data());
+  return b;
+}
+
+}  // namespace
+
+TEST(Settings, ARestartBringsEveryStoredSettingBack) {
+  Runs runs;
+  WriteAll(runs.File(), {});  // the empty file the installer leaves
+  TZorvaneForm& f = runs.Start();
+  EXPECT_EQ(f.S.VerticalAxisMode, 2) << "an empty file changes nothing";
+  f.N220501Click();
+  f.N40961Click();
+  f.VerticalBtnClick();  // LOG 2
+  f.ProcessGainTrackBar->UserScroll(9);
+  f.VerticalResBtnClick();
+  f.VerticalResBtnClick();  // 2 dB
+  f.RefScrollBar->UserScroll(150);
+  f.NormalBtnClick();  // average
+  f.LineBarBtnClick();
+  f.Right1Click();
+  f.Mkr1BtnClick();
+  f.Mkr1ScrollBar->UserScroll(100);
+  f.Mkr3BtnClick();
+  f.Mkr3ScrollBar->UserScroll(400);
+  f.Mkr4ScrollBar->UserScroll(250);  // off, but its position is kept too
+  f.N81Click();
+  f.HorizontalBtnClick();
+  f.Red3Click();
+  f.N200ms2Click();
+  f.Lime1Click();
+  f.Magnify1Click();
+  f.OFF1Click();
+  f.White1Click();
+  f.EOF_OFFClick();
+  f.WaveformBtnClick();
+  f.WaveformBtnClick();  // triangle
+  f.ModeBtnClick();      // MUSIC
+  f.NoteUpBtnClick();
+  f.SweepBtnClick();  // SWP
+  f.N64Click();
+  f.On2Click();
+  f.Waterfall1Click();
+  const Bytes before = Snapshot(f);
+  const int32_t note = f.S.NoteIndex;
+  const float noteHz = f.S.NoteFrequency;
+  f.QuitBtnClick();
+  const Bytes written = ReadAll(runs.File());
+  ASSERT_EQ(written, before);
+
+  TZorvaneForm& g = runs.Start();
+  const AppState& s = g.S;
+  EXPECT_EQ(s.DisplayMode, 3);
+  EXPECT_TRUE(g.Find("Waterfall1")->Checked());
+  EXPECT_EQ(s.SampleRate, 22050);
+  EXPECT_EQ(s.TransformSize, 4096);
+  EXPECT_EQ(s.VerticalAxisMode, 1);
+  EXPECT_EQ(g.VerticalBtn->Caption(), "LOG 2");
+  EXPECT_EQ(g.ProcessGainTrackBar->Position(), 9);
+  EXPECT_EQ(s.VerticalResolutionIndex, 2);
+  EXPECT_EQ(g.RefScrollBar->Position(), 150);
+  EXPECT_EQ(s.HoldMode, 2) << "average kept: the sweep mode is on";
+  EXPECT_EQ(s.GraphType, 2);
+  EXPECT_EQ(s.ChannelSelect, 3);
+  EXPECT_EQ(s.Marker1On, 1);
+  EXPECT_EQ(g.Mkr1ScrollBar->Position(), 100);
+  EXPECT_EQ(g.Mkr3Btn->Caption(), "ON");
+  EXPECT_EQ(g.Mkr3ScrollBar->Position(), 400);
+  EXPECT_EQ(s.Marker4On, 0);
+  EXPECT_EQ(g.Mkr4ScrollBar->Position(), 250);
+  EXPECT_EQ(s.AverageCount, 8);
+  EXPECT_EQ(s.HorizontalScale, 2);
+  EXPECT_EQ(s.WaterfallColorMap, 6);
+  EXPECT_EQ(s.DisplayIntervalMs, 200);
+  EXPECT_EQ(s.TraceColorIndex, 2);
+  EXPECT_TRUE(g.Find("Lime1")->Checked());
+  EXPECT_EQ(s.CursorShape, 3);
+  EXPECT_EQ(s.RefLineOn, 0);
+  EXPECT_EQ(s.BackgroundWhite, 5);
+  EXPECT_EQ(s.EofNotify, 0);
+  EXPECT_EQ(s.Waveform, 2);
+  EXPECT_EQ(s.MusicMode, 1);
+  EXPECT_EQ(g.ModeBtn->Caption(), "MUSIC");
+  EXPECT_EQ(s.NoteIndex, note);
+  EXPECT_FLOAT_EQ(s.NoteFrequency, noteHz);
+  EXPECT_EQ(s.SweepMode, 1);
+  EXPECT_EQ(s.SweepPoints, 64);
+  EXPECT_EQ(s.SweepLoop, 1);
+  EXPECT_EQ(Snapshot(g), before) << "and saving again writes the same file";
+}
+
+TEST(Settings, TheTimeDisplayComesBackWithItsOwnRules) {
+  Runs runs;
+  WriteAll(runs.File(), {});
+  TZorvaneForm& f = runs.Start();
+  f.TimeDisplayClick();
+  f.N80001Click();
+  f.N20481Click();
+  f.ProcessGainTrackBar->UserScroll(12);
+  f.RefScrollBar->UserScroll(260);
+  f.QuitBtnClick();
+  TZorvaneForm& g = runs.Start();
+  EXPECT_EQ(g.S.DisplayMode, 2);
+  EXPECT_EQ(g.S.SampleRate, 8000);
+  EXPECT_EQ(g.S.TransformSize, 2048);
+  EXPECT_EQ(g.ProcessGainTrackBar->Position(), 12);
+  EXPECT_EQ(g.RefScrollBar->Position(), 260);
+  EXPECT_EQ(g.S.TimeDcOffset, 4 * 260 - 700);
+  EXPECT_EQ(g.S.VerticalAxisMode, 0);
+  EXPECT_EQ(g.VerticalBtn->Caption(), "LINEAR");
+  EXPECT_EQ(g.S.VerticalResolutionIndex, 1);
+  EXPECT_EQ(g.VerticalResBtn->Caption(), "5 dB");
+  EXPECT_FALSE(g.VerticalBtn->Enabled());
+  EXPECT_FALSE(g.HorizontalBtn->Enabled());
+  // The spectrum displays' own settings come back when they are chosen.
+  g.Frequency1Click();
+  EXPECT_EQ(g.S.SampleRate, 44100);
+  EXPECT_EQ(g.S.TransformSize, 1024);
+  EXPECT_EQ(g.ProcessGainTrackBar->Position(), 7);
+}
+
+TEST(Settings, FixedFrequencyLoadsWithNormalHoldAndTheAnalyzerNeverRunning) {
+  Runs runs;
+  WriteAll(runs.File(), {});
+  TZorvaneForm& f = runs.Start();
+  f.NormalBtnClick();
+  f.NormalBtnClick();  // peak
+  // Quit while the analyzer runs.
+  runs.platform->DeliverUserEvents = [&] {
+    if (runs.platform->NowUs() > 300000 && !runs.platform->Terminated()) f.QuitBtnClick();
+  };
+  f.StartBtnClick();
+  Bytes b = ReadAll(runs.File());
+  ASSERT_EQ(b.size(), kConfigurationBytes);
+  EXPECT_EQ(GetField(b, 14), 0);
+  EXPECT_EQ(GetField(b, 15), 3);
+  SetField(b, 14, 1);           // even a file that says running
+  SetField(b, 46, 0x7A7A7A7A);  // and reserved bytes with anything in them
+  TZorvaneForm& g = runs.StartWith(b);
+  EXPECT_EQ(g.S.AnalyzerActive, 0);
+  EXPECT_EQ(g.StartBtn->Caption(), "START");
+  EXPECT_EQ(g.S.HoldMode, 1) << "leaving the sweep mode resets the hold";
+  SetField(b, 46, 0);
+  EXPECT_EQ(Snapshot(runs.StartWith(b)), Snapshot(g)) << "field 46 changes nothing";
+}
+
+TEST(Settings, DamagedShortAndLongFilesStartNormally) {
+  Runs runs;
+  WriteAll(runs.File(), {});
+  Bytes good = Snapshot(runs.Start());
+  SetField(good, 3, 2048);  // FreqViewTransformSize
+  SetField(good, 30, 2);    // lime
+  SetField(good, 9, 10);    // gain position
+  // Values the instrument cannot use: each is its default, the rest applies.
+  Bytes bad = good;
+  SetField(bad, 2, 12345);         // rate
+  SetField(bad, 1, 7);             // display mode
+  SetField(bad, 31, 9);            // cursor
+  SetField(bad, 28, 3);            // waterfall colours
+  SetField(bad, 33, 2);            // background
+  SetField(bad, 43, -4);           // waveform
+  SetField(bad, 45, 0);            // range
+  SetField(bad, 41, 500);          // note index
+  SetField(bad, 19, 9999);         // marker 1 position
+  SetFloatField(bad, 39, NAN);     // function frequency
+  SetFloatField(bad, 40, 1.0e9f);  // note frequency
+  SetField(bad, 47, 100);          // sweep points
+  TZorvaneForm& f = runs.StartWith(bad);
+  EXPECT_TRUE(runs.platform->Messages.empty());
+  EXPECT_EQ(f.S.SampleRate, 44100);
+  EXPECT_EQ(f.S.DisplayMode, 1);
+  EXPECT_EQ(f.S.CursorShape, 1);
+  EXPECT_EQ(f.S.WaterfallColorMap, 4);
+  EXPECT_EQ(f.S.BackgroundWhite, 0);
+  EXPECT_EQ(f.S.Waveform, 0);
+  EXPECT_EQ(f.S.FrequencyRange, 2);
+  EXPECT_EQ(f.S.NoteIndex, 10);
+  EXPECT_EQ(f.Mkr1ScrollBar->Position(), 0);
+  EXPECT_FLOAT_EQ(f.S.FunctionFrequency, 200.01f);
+  EXPECT_FLOAT_EQ(f.S.NoteFrequency, 261.63f);
+  EXPECT_EQ(f.S.SweepPoints, 512);
+  EXPECT_EQ(f.S.TransformSize, 2048);
+  EXPECT_EQ(f.S.TraceColorIndex, 2);
+  EXPECT_EQ(f.ProcessGainTrackBar->Position(), 10);
+  // A gain position outside the track bar leaves it where it stands.
+  SetField(good, 9, 0);
+  EXPECT_EQ(runs.StartWith(good).ProcessGainTrackBar->Position(), 7);
+  SetField(good, 9, 10);
+  // A short file: the fields it holds apply; the rest, the markers too, keep
+  // their defaults.
+  Bytes withMarker = good;
+  SetField(withMarker, 18, 1);
+  SetField(withMarker, 19, 300);
+  TZorvaneForm& s = runs.StartWith(Bytes(withMarker.begin(), withMarker.begin() + 68));
+  EXPECT_EQ(s.S.TransformSize, 2048);
+  EXPECT_EQ(s.ProcessGainTrackBar->Position(), 10);
+  EXPECT_EQ(s.S.Marker1On, 0);
+  EXPECT_EQ(s.Mkr1ScrollBar->Position(), 0);
+  EXPECT_EQ(s.S.TraceColorIndex, 4);
+  // A long file: its first 196 bytes.
+  Bytes longer = withMarker;
+  longer.resize(400, 0xFF);
+  TZorvaneForm& l = runs.StartWith(longer);
+  EXPECT_EQ(l.S.Marker1On, 1);
+  EXPECT_EQ(l.Mkr1ScrollBar->Position(), 300);
+  EXPECT_EQ(l.S.TraceColorIndex, 2);
+  l.QuitBtnClick();
+  EXPECT_EQ(ReadAll(runs.File()).size(), kConfigurationBytes) << "written back at 196 bytes";
+}
+
+TEST(Settings, OnlyARegularFileIsReadOrReplacedAndItKeepsItsPermissions) {
+  Runs runs;
+  // No file: none is created.
+  runs.Start().QuitBtnClick();
+  EXPECT_FALSE(std::filesystem::exists(runs.File()));
+  // A folder of that name.
+  std::filesystem::create_directory(runs.File());
+  TZorvaneForm& f = runs.Start();
+  EXPECT_TRUE(f.S.ConfigPath.empty());
+  f.QuitBtnClick();
+  EXPECT_TRUE(std::filesystem::is_directory(runs.File()));
+  std::filesystem::remove(runs.File());
+  // A link to a file elsewhere: neither followed nor replaced.
+  const std::string target = runs.dir.File("elsewhere");
+  WriteAll(target, Bytes(10, 7));
+  std::filesystem::create_symlink(target, runs.File());
+  runs.Start().QuitBtnClick();
+  EXPECT_EQ(ReadAll(target), Bytes(10, 7));
+  EXPECT_TRUE(std::filesystem::is_symlink(runs.File()));
+  std::filesystem::remove(runs.File());
+  // A private file stays private.
+  WriteAll(runs.File(), {});
+  ::chmod(runs.File().c_str(), 0600);
+  runs.Start().QuitBtnClick();
+  struct stat st {};
+  ASSERT_EQ(::stat(runs.File().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(st.st_size, 196);
+  // Nothing else is left in the folder.
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(runs.dir.Path()))
+    entries += e.path() != target;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(Settings, NoCrashOrFailedWriteLosesTheFile) {
+  Runs runs;
+  WriteAll(runs.File(), {});
+  TZorvaneForm& f = runs.Start();
+  const Bytes a = Snapshot(f);
+  f.N40961Click();
+  const Bytes b = Snapshot(f);
+  f.N10241Click();
+  WriteAll(runs.File(), a);
+  // A process killed at random moments while it saves, over and over,
+  // leaves the old settings or the new, never a short or empty file.
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int i = 0;; ++i) {
+        (i % 2 ? f.N10241Click() : f.N40961Click());
+        f.SaveConfiguration(runs.File());
+      }
+    }
+    ::usleep(std::uniform_int_distribution<int>(0, 3000)(random));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    const Bytes now = ReadAll(runs.File());
+    ASSERT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes";
+  }
+  auto entries = [&] {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(runs.dir.Path()))
+      n += !e.path().empty();
+    return n;
+  };
+  // The next start clears what the killed saves left half written.
+  TZorvaneForm& g = runs.Start();
+  EXPECT_EQ(entries(), 1);
+  // A write that fails (the file system full, or past the size allowed)
+  // leaves the old file whole and nothing else behind.
+  WriteAll(runs.File(), a);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{100, 100};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    g.N40961Click();
+    g.SaveConfiguration(runs.File());
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(ReadAll(runs.File()), a);
+  EXPECT_EQ(entries(), 1);
+}
+
+TEST(Settings, QuittingDuringASweepKeepsTheUsersHoldAndGraph) {
+  Runs runs;
+  WriteAll(runs.File(), {});
+  TZorvaneForm& f = runs.Start();
+  f.LineBarBtnClick();  // bar graph
+  f.NormalBtnClick();   // average
+  f.SweepBtnClick();
+  runs.platform->DeliverUserEvents = [&] {
+    if (runs.platform->NowUs() > 400000 && !runs.platform->Terminated()) f.QuitBtnClick();
+  };
+  f.SweepStartBtnClick();
+  const Bytes b = ReadAll(runs.File());
+  ASSERT_EQ(b.size(), kConfigurationBytes);
+  EXPECT_EQ(GetField(b, 15), 2) << "average, not the sweep's peak hold";
+  EXPECT_EQ(GetField(b, 16), 2) << "bar, not the sweep's line";
+}
