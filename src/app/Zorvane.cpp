@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "analyzer/Graphicinterpolate.h"
+#include "export/Basepanel2.h"
 
 namespace zorvane {
 
@@ -47,6 +49,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   WireFrequencyControls();
   WireDisplaySettings();
   WireSweep();
+  WireExport();
 
   // 2. Heap buffers, zeroed so nothing stale ever reaches a display.
   captureA_ = std::make_unique<uint8_t[]>(kCaptureBufferBytes);
@@ -132,6 +135,10 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
 
   // 14. Marker and frequency readouts.
   UpdateMarkerReadouts();
+
+  // The companion window, created after the main window as the program
+  // starts; it is never shown.
+  BaseForm = std::make_unique<TBaseForm>();
 }
 
 TZorvaneForm::~TZorvaneForm() {
@@ -167,7 +174,17 @@ void TZorvaneForm::FindSettingsFiles() {
     return true;
   };
   const std::string help = settingsFolder_ + "/ZorvaneHelp.chm";
-  if (exists(help)) S.HelpPath = help;
+  if (exists(help)) {
+    S.HelpPath = help;
+  } else {
+    // An installed program finds the help document installed with it, so
+    // that it serves every user, not only the one who installed it.
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::string installed =
+        (exe.parent_path() / "../share/zorvane/ZorvaneHelp.chm").lexically_normal().string();
+    if (!ec && exists(installed)) S.HelpPath = installed;
+  }
   // The settings are kept only in a regular file of that name.
   const std::string cfg = settingsFolder_ + "/Zorvane.cfg";
   if (IsRegularSettingsFile(cfg)) S.ConfigPath = cfg;

@@ -18,6 +18,8 @@
 
 namespace zorvane {
 
+class TBaseForm;
+
 // Folder that holds the configuration and help files: $XDG_CONFIG_HOME/zorvane,
 // or ~/.config/zorvane.
 std::string SettingsFolder();
@@ -45,6 +47,8 @@ class TZorvaneForm {
   Bitmap DisplayBitmap;
   Bitmap WaterfallBitmap;
   bool FrequencyEditSeen = false;
+  // The companion window the exported graphic is composed on.
+  std::unique_ptr<TBaseForm> BaseForm;
 
   // ---- Shell ----
   void FormResize();
@@ -271,6 +275,8 @@ class TZorvaneForm {
   void N7Click();
   void HelpMenu1Click();
   void About1Click();
+  // The form image: the client area as the window shows it now.
+  Bitmap FormImage();
 
   // Controls, by designer name. Panels and labels.
   Control *AudioBasePanel, *BasePanel, *ImagePanel, *SpectrumBox, *FreqPanel, *AmplitudePanel,
@@ -314,6 +320,7 @@ class TZorvaneForm {
   void WireFrequencyControls();
   void WireDisplaySettings();
   void WireSweep();
+  void WireExport();
   using ClickHandler = void (TZorvaneForm::*)();
   void WireClicks(std::initializer_list<std::pair<const char*, ClickHandler>> items);
 

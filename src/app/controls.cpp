@@ -51,6 +51,12 @@ void Control::SetCursor(int c) {
   Changed();
 }
 
+void Control::SetBevel(bool b) {
+  if (bevel_ == b) return;
+  bevel_ = b;
+  Changed();
+}
+
 void Control::SetBounds(int left, int top, int width, int height) {
   left_ = left;
   top_ = top;

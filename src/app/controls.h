@@ -68,6 +68,9 @@ class Control {
   // Right-aligned text (labels).
   bool AlignRight() const { return alignRight_; }
   void SetAlignRight(bool a) { alignRight_ = a; }
+  // A panel's raised edge (panels have one unless told otherwise).
+  bool Bevel() const { return bevel_; }
+  void SetBevel(bool b);
 
   // Geometry in window pixels (after scaling) and at design time.
   int Left() const { return left_; }
@@ -144,7 +147,7 @@ class Control {
   std::string caption_, hint_, text_;
   Color fontColor_ = colors::Black, color_ = 0xF0F0F0;
   bool enabled_ = true, visible_ = true, checked_ = false, readOnly_ = false, fontBold_ = false;
-  bool alignRight_ = false;
+  bool alignRight_ = false, bevel_ = true;
   int cursor_ = 0;
   int fontHeight_ = 11;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;

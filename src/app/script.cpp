@@ -300,6 +300,11 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
   } else if (cmd == "bitmap") {
     if (rest.empty() || !SaveImageFile(form_.DisplayBitmap, rest))
       Error(number, "cannot write " + rest);
+  } else if (cmd == "clipboard") {
+    if (!platform_.Clipboard)
+      Error(number, "the clipboard holds no image");
+    else if (rest.empty() || !SaveImageFile(*platform_.Clipboard, rest))
+      Error(number, "cannot write " + rest);
   } else if (cmd == "pixel") {
     std::istringstream is(rest);
     long long x = 0, y = 0;

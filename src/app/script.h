@@ -12,10 +12,13 @@
 //   wait MS                       lets that much time pass
 //   dialog PATH | dialog cancel   the answer to the next file dialog
 //   bitmap PATH                   saves the plot bitmap (BMP, or PNG by extension)
+//   clipboard PATH                saves the image on the clipboard (BMP, or PNG by extension)
 //   pixel X Y                     prints "pixel X Y = 0x00BBGGRR" from the plot bitmap
 //   clock                         prints "clock = MS", the milliseconds the clock has run
 //   quit                          the QUIT button
 //
+// File dialogs, the printer set-up included, take the answers given by
+// "dialog"; a printer answered with a path prints into that file.
 // "#" starts a comment. Message boxes print "message [TITLE] TEXT"; the
 // program's own ending prints "terminated". At the end of the script a
 // running analyzer or sweep is stopped, as STOP would.

@@ -16,6 +16,8 @@
 
 namespace zorvane {
 
+class Control;
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -42,9 +44,15 @@ class Platform {
   virtual bool CopyImageToClipboard(const Bitmap& image) = 0;
   // Printer set-up dialog; false when the user cancelled it.
   virtual bool PrinterSetup() = 0;
+  // Prints the image on one page of the printer chosen in the set-up,
+  // scaled to the page; false when it could not be printed.
   virtual bool PrintImage(const Bitmap& image) = 0;
-  // Starts a program or opens a document with its associated viewer.
-  virtual bool StartProgram(const std::string& path) = 0;
+  // Starts the program at `path` with `args`, detached from the instrument
+  // and never through a shell; false when it could not be started.
+  virtual bool StartProgram(const std::string& path, const std::vector<std::string>& args) = 0;
+  // The form's client area as its window shows it on screen; nothing when
+  // the form has no window (the core then draws the image itself).
+  virtual std::optional<Bitmap> GrabForm(const Control& /*form*/) { return std::nullopt; }
 
   // A device is being polled in a tight loop: on a virtual clock let a
   // little time pass so that the device can progress; real clocks move anyway.

@@ -99,12 +99,12 @@ QWidget* QtMainWindow::Build(Control* c, QWidget* parent) {
   switch (c->Kind()) {
     case ControlKind::Panel: {
       auto* frame = new QFrame(parent);
-      frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
       frame->setLineWidth(1);
       w = frame;
       auto sync = [frame](Control& m) {
         ApplyCommon(frame, m);
         SetColors(frame, m, true);
+        frame->setFrameStyle(m.Bevel() ? QFrame::Panel | QFrame::Raised : QFrame::NoFrame);
       };
       sync(*c);
       c->Listen(sync);

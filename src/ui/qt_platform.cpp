@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QImage>
 #include <QMessageBox>
 #include <QPainter>
@@ -13,6 +12,8 @@
 #include <QProcess>
 #include <QThread>
 #include <algorithm>
+
+#include "ui/qt_main_window.h"
 
 namespace zorvane {
 
@@ -27,6 +28,19 @@ QImage ToQImage(const Bitmap& bitmap) {
     }
   }
   return img;
+}
+
+Bitmap FromQImage(const QImage& image) {
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+  Bitmap bitmap(rgb.width(), rgb.height());
+  for (int y = 0; y < rgb.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+    Color* dst = bitmap.Row(y);
+    for (int x = 0; x < rgb.width(); ++x)
+      dst[x] = static_cast<Color>(qRed(line[x])) | (static_cast<Color>(qGreen(line[x])) << 8) |
+               (static_cast<Color>(qBlue(line[x])) << 16);
+  }
+  return bitmap;
 }
 
 QImage ViewAsQImage(const Bitmap& bitmap) {
@@ -120,8 +134,8 @@ std::optional<std::string> QtPlatform::OpenFileDialog(const std::string& title,
                                                       const std::vector<std::string>& filters) {
   QStringList list;
   for (const std::string& f : filters) list << QString::fromStdString(f);
-  const QString f =
-      QFileDialog::getOpenFileName(owner_, QString::fromStdString(title), QString(), list.join(";;"));
+  const QString f = QFileDialog::getOpenFileName(owner_, QString::fromStdString(title), QString(),
+                                                 list.join(";;"));
   if (f.isEmpty()) return std::nullopt;
   return f.toStdString();
 }
@@ -154,20 +168,32 @@ bool QtPlatform::PrinterSetup() {
 bool QtPlatform::PrintImage(const Bitmap& image) {
   QPainter p;
   if (!p.begin(&Printer())) return false;
+  // As large as the page allows, keeping the image's proportions, at the
+  // top of the page and centred across it.
   const QImage img = ToQImage(image);
   const QRect page = p.viewport();
   QSize size = img.size();
   size.scale(page.size(), Qt::KeepAspectRatio);
-  p.drawImage(QRect(QPoint(0, 0), size), img);
+  p.drawImage(QRect(QPoint((page.width() - size.width()) / 2, 0), size), img);
   return p.end();
 }
 
-bool QtPlatform::StartProgram(const std::string& path) {
-  const QString p = QString::fromStdString(path);
-  const QFileInfo info(p);
-  if (!info.exists()) return false;
-  if (info.isExecutable() && !info.isDir()) return QProcess::startDetached(p, {});
-  return QProcess::startDetached("xdg-open", {p});
+bool QtPlatform::StartProgram(const std::string& path, const std::vector<std::string>& args) {
+  QStringList list;
+  for (const std::string& a : args) list << QString::fromStdString(a);
+  return QProcess::startDetached(QString::fromStdString(path), list);
+}
+
+std::optional<Bitmap> QtPlatform::GrabForm(const Control& form) {
+  auto* window = qobject_cast<QtMainWindow*>(owner_);
+  if (!window || window->Form().Self != &form || !window->centralWidget()) return std::nullopt;
+  QWidget* client = window->centralWidget();
+  QImage image = client->grab().toImage();
+  // On a high-density screen the grab holds more pixels than the window's
+  // own; the form image keeps the client size.
+  if (image.size() != client->size())
+    image = image.scaled(client->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return FromQImage(image);
 }
 
 }  // namespace zorvane

@@ -47,10 +47,14 @@ class QtPlatform : public Platform {
   bool CopyImageToClipboard(const Bitmap& image) override;
   bool PrinterSetup() override;
   bool PrintImage(const Bitmap& image) override;
-  bool StartProgram(const std::string& path) override;
+  bool StartProgram(const std::string& path, const std::vector<std::string>& args) override;
+  // The main window's client area, grabbed from the screen.
+  std::optional<Bitmap> GrabForm(const Control& form) override;
+
+  // The printer the set-up dialog configures, kept for the session.
+  QPrinter& Printer();
 
  private:
-  QPrinter& Printer();
   QWidget* owner_ = nullptr;
   std::unique_ptr<QPrinter> printer_;
   QElapsedTimer clock_;
@@ -60,8 +64,9 @@ class QtPlatform : public Platform {
   QAbstractEventDispatcher* dispatcher_ = nullptr;
 };
 
-// A bitmap as a Qt image (colours converted from 0x00BBGGRR).
+// A bitmap as a Qt image (colours converted from 0x00BBGGRR), and back.
 QImage ToQImage(const Bitmap& bitmap);
+Bitmap FromQImage(const QImage& image);
 // A bitmap's pixels seen as a Qt image without copying them: 0x00BBGGRR in
 // memory is Qt's RGBX8888 on little-endian machines. Valid while the bitmap
 // is neither resized nor destroyed.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "export/Basepanel2.h"
+#include "export/image_files.h"
 #include "support/test_support.h"
 
 using namespace zorvane;
@@ -141,4 +143,35 @@ TEST(Script, StateReadsArrayElementsWithinTheirBounds) {
                                              "SweepCalCorrection[17] = 4"}));
   EXPECT_EQ(s.err[0], "error: line 4: index outside TracePixels[0..8192]: 8193");
   EXPECT_EQ(s.err[4], "error: line 8: no state array named Nothing");
+}
+
+TEST(Script, ExportsTakeTheirFileFromDialogAndCopiesAreSavedFromTheClipboard) {
+  Scripted s;
+  const std::string d = s.rig.dir.Path() + "/";
+  EXPECT_EQ(s.Run("clipboard " + d +
+                  "early.bmp\n"
+                  "click StartBtn\nwait 500\n"
+                  "dialog " +
+                  d +
+                  "plot.bmp\nclick SaveBitmap1\n"
+                  "get StartBtn.Caption\n"
+                  "click CopyGraphic1\nclipboard " +
+                  d +
+                  "graphic.bmp\n"
+                  "dialog " +
+                  d +
+                  "page.bmp\nclick Print1\n"
+                  "dialog cancel\nclick SaveForm1\n"),
+            1);
+  EXPECT_EQ(s.err, std::vector<std::string>{"error: line 1: the clipboard holds no image"});
+  EXPECT_EQ(s.out, std::vector<std::string>{"StartBtn.Caption = START"});
+  const auto plot = LoadBmpFile(d + "plot.bmp");
+  ASSERT_TRUE(plot);
+  EXPECT_EQ(plot->Pixels(), s.rig.F().DisplayBitmap.Pixels());
+  const auto graphic = LoadBmpFile(d + "graphic.bmp");
+  ASSERT_TRUE(graphic);
+  EXPECT_EQ(graphic->Pixels(), s.rig.F().BaseForm->FormImage().Pixels());
+  const auto page = LoadBmpFile(d + "page.bmp");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->Width(), 786);
 }

@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <thread>
 
+#include "export/image_files.h"
+#include "platform/programs.h"
+
 namespace zorvane {
 
 namespace {
@@ -174,7 +177,7 @@ std::optional<std::string> HeadlessPlatform::NextDialogAnswer() {
 }
 
 std::optional<std::string> HeadlessPlatform::OpenFileDialog(const std::string&,
-                                                           const std::vector<std::string>&) {
+                                                            const std::vector<std::string>&) {
   return NextDialogAnswer();
 }
 
@@ -193,19 +196,22 @@ bool HeadlessPlatform::CopyImageToClipboard(const Bitmap& image) {
   return true;
 }
 
-bool HeadlessPlatform::PrinterSetup() { return NextDialogAnswer().has_value(); }
-
-bool HeadlessPlatform::PrintImage(const Bitmap&) {
-  ++PrintedPages;
+bool HeadlessPlatform::PrinterSetup() {
+  const auto answer = NextDialogAnswer();
+  if (!answer) return false;
+  printFile_ = *answer;
   return true;
 }
 
-bool HeadlessPlatform::StartProgram(const std::string& path) {
-  StartedPrograms.push_back(path);
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
+bool HeadlessPlatform::PrintImage(const Bitmap& image) {
+  ++PrintedPages;
+  LastPrinted = image;
+  return printFile_.empty() || SaveImageFile(image, printFile_);
+}
+
+bool HeadlessPlatform::StartProgram(const std::string& path, const std::vector<std::string>& args) {
+  StartedPrograms.push_back({path, args});
+  return StartDetached(path, args);
 }
 
 }  // namespace zorvane

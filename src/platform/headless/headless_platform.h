@@ -54,7 +54,7 @@ class HeadlessPlatform : public Platform {
   bool CopyImageToClipboard(const Bitmap& image) override;
   bool PrinterSetup() override;
   bool PrintImage(const Bitmap& image) override;
-  bool StartProgram(const std::string& path) override;
+  bool StartProgram(const std::string& path, const std::vector<std::string>& args) override;
 
   // Timers of the form that this platform fires while pumping.
   void AddTimer(Control* timer) { timers_.push_back({timer, 0, ~0ull, false}); }
@@ -70,9 +70,17 @@ class HeadlessPlatform : public Platform {
     bool Plain = false;
   };
   std::vector<Message> Messages;
-  std::vector<std::string> StartedPrograms;
+  // Programs started (really started: by path, detached), in order.
+  struct Started {
+    std::string Path;
+    std::vector<std::string> Args;
+  };
+  std::vector<Started> StartedPrograms;
   std::optional<Bitmap> Clipboard;
+  // The printer: the set-up dialog's answer names the file the pages are
+  // printed into (BMP, or PNG by extension); an empty answer prints nowhere.
   int PrintedPages = 0;
+  std::optional<Bitmap> LastPrinted;
   bool VirtualClock() const { return virtual_; }
 
  private:
@@ -96,6 +104,7 @@ class HeadlessPlatform : public Platform {
   std::vector<TimerSlot> timers_;
   std::deque<std::optional<std::string>> dialogAnswers_;
   int wakeFd_ = -1;  // an eventfd a device thread writes to
+  std::string printFile_;
 };
 
 // One line of text with line breaks written as \n.

@@ -1,0 +1,118 @@
+// The volume mixer, the help document and the About box: other programs are
+// found on PATH and started by path with their arguments as a list, never
+// through a shell. Fake programs record how they were started.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/programs.h"
+#include "support/fake_programs.h"
+#include "support/test_support.h"
+
+using namespace zorvane;
+using namespace zorvane::testing;
+
+namespace {
+
+std::vector<std::string> StartedPaths(const HeadlessPlatform& p) {
+  std::vector<std::string> paths;
+  for (const auto& s : p.StartedPrograms) paths.push_back(s.Path);
+  return paths;
+}
+
+}  // namespace
+
+TEST(VolumeControl, EveryMixerOnThePathIsStartedInOrderByTheButtonAndTheMenuAlike) {
+  FakePrograms fakes;
+  Rig rig;
+  // Nothing installed: nothing happens, nothing is said.
+  rig.F().SetVolumeBtn->Click();
+  EXPECT_TRUE(rig.platform.StartedPrograms.empty());
+
+  // Two of the four present; a file that is not executable and a folder
+  // under the other two names are not programs.
+  const std::string qasmixer = fakes.Add("qasmixer");
+  const std::string pavucontrol = fakes.Add("pavucontrol");
+  std::ofstream(fakes.bin + "/pwvucontrol") << "#!/bin/sh\n";
+  std::filesystem::create_directories(fakes.bin + "/alsamixergui");
+  for (const char* item : {"SetVolumeBtn", "N7"}) {
+    rig.platform.StartedPrograms.clear();
+    std::filesystem::remove(fakes.Log("pavucontrol"));
+    std::filesystem::remove(fakes.Log("qasmixer"));
+    rig.F().Find(item)->Click();
+    EXPECT_EQ(StartedPaths(rig.platform), (std::vector<std::string>{pavucontrol, qasmixer}))
+        << item;
+    for (const auto& [name, path] :
+         {std::pair{"pavucontrol", pavucontrol}, {"qasmixer", qasmixer}}) {
+      const auto run = fakes.Recorded(name);
+      EXPECT_EQ(run.Path, path) << item << ": started by its path, intact";
+      EXPECT_TRUE(run.Args.empty()) << item;
+      EXPECT_NE(run.Parent, std::to_string(::getpid())) << item << ": detached from the instrument";
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists("pwned"));
+  EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
+}
+
+TEST(Help, TheDocumentGoesToTheDesktopOpenerIntactOrTheFailureIsShown) {
+  FakePrograms fakes;
+  Rig rig;
+  TempDir docs;
+  const std::string folder = docs.File("it's \"my\" help; $HOME `id`");
+  std::filesystem::create_directories(folder);
+  const std::string help = folder + "/ZorvaneHelp.chm";
+  std::ofstream(help) << "<html></html>";
+  rig.S().HelpPath = help;
+
+  // No opener on the path.
+  rig.F().Find("HelpMenu1")->Click();
+  ASSERT_EQ(rig.platform.Messages.size(), 1u);
+  EXPECT_EQ(rig.platform.Messages[0].Text, "Could not run the help application");
+  EXPECT_TRUE(rig.platform.Messages[0].Plain) << "the toolkit's plain message dialog";
+
+  const std::string opener = fakes.Add("xdg-open");
+  rig.F().Find("HelpMenu1")->Click();
+  EXPECT_EQ(rig.platform.Messages.size(), 1u) << rig.MessageLog();
+  const auto run = fakes.Recorded("xdg-open");
+  EXPECT_EQ(run.Path, opener);
+  EXPECT_EQ(run.Args, std::vector<std::string>{help});
+
+  // An opener that cannot be run, a help file gone, none found at start-up.
+  std::ofstream(opener) << "not a program";
+  rig.F().HelpMenu1Click();
+  fakes.Add("xdg-open");
+  std::filesystem::remove(help);
+  rig.F().HelpMenu1Click();
+  rig.S().HelpPath.clear();
+  rig.F().HelpMenu1Click();
+  EXPECT_EQ(rig.platform.Messages.size(), 4u);
+  for (const auto& m : rig.platform.Messages)
+    EXPECT_EQ(m.Text, "Could not run the help application");
+}
+
+TEST(About, TitleAndTheVersionOnTheSecondLine) {
+  Rig rig;
+  rig.F().Find("About1")->Click();
+  ASSERT_EQ(rig.platform.Messages.size(), 1u);
+  EXPECT_EQ(rig.platform.Messages[0].Title, "About Zorvane");
+  const std::string& text = rig.platform.Messages[0].Text;
+  const size_t second = text.find('\n') + 1, third = text.find('\n', second) + 1;
+  EXPECT_EQ(text.substr(second, third - second), std::string(18, ' ') + "Version 1.20\n");
+  EXPECT_EQ(text.find_first_not_of(' ', third), third + 13);
+  EXPECT_EQ(text.find('\n', third), std::string::npos) << "three lines";
+}
+
+TEST(Programs, ArgumentsArriveAsGivenAndNoChildIsLeftBehind) {
+  FakePrograms fakes;
+  const std::string prog = fakes.Add("fake");
+  ASSERT_TRUE(StartDetached(prog, {"a b", "", "'\"$x"}));
+  EXPECT_EQ(fakes.Recorded("fake").Args, (std::vector<std::string>{"a b", "", "'\"$x"}));
+  int status;
+  EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1) << "no child of ours is left to reap";
+  EXPECT_FALSE(StartDetached(fakes.bin + "/missing", {}));
+  EXPECT_EQ(errno, ENOENT);
+}
