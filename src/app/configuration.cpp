@@ -138,10 +138,15 @@ void TZorvaneForm::ConfigurationBytes(uint8_t* bytes) {
   S.LowerFreqPosition = LoFreqScrollBar->Position();
   S.UpperFreqPosition = HiFreqScrollBar->Position();
   S.AnalyzerActive = 0;
-  // A display's remembered vertical axis follows its button, which the user
-  // may never have pressed: the axis in force is what a restart must bring
-  // back.
-  if (S.DisplayMode != 2) S.FreqViewVerticalAxis = S.VerticalAxisMode;
+  // A display's remembered axis and reference follow their controls, which
+  // the user may never have moved: what is in force is what a restart must
+  // bring back.
+  if (S.DisplayMode != 2) {
+    S.FreqViewVerticalAxis = S.VerticalAxisMode;
+    S.FreqViewRefPosition = RefScrollBar->Position();
+    // What entering this display sets; the start-up state never entered it.
+    S.TimeViewVerticalAxis = S.DisplayMode == 3 ? 2 : 0;
+  }
   // A sweep that is still unwinding holds its own hold mode, graph type and
   // display; the user's are the ones it will put back.
   const bool sweeping = S.SweepRememberedHold != 0;
