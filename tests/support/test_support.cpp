@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace zorvane::testing {
 
@@ -22,13 +24,35 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-Rig::Rig(LoopbackOptions options, bool createConfig)
-    : cable(platform, options), out(cable.Out()), in(cable.In()) {
-  if (createConfig) {
-    std::FILE* f = std::fopen(dir.File("Zorvane.cfg").c_str(), "wb");
-    if (f) std::fclose(f);
-  }
-  form = std::make_unique<TZorvaneForm>(platform, out, in, dir.Path());
+Bytes ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(f), {});
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+int32_t Field(const Bytes& b, int n) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < 4; ++i) v |= static_cast<uint32_t>(b.at(4 * (n - 1) + i)) << (8 * i);
+  return static_cast<int32_t>(v);
+}
+
+void SetField(Bytes& b, int n, int32_t v) {
+  for (size_t i = 0; i < 4; ++i)
+    b.at(4 * (n - 1) + i) = static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i));
+}
+
+Rig::Rig(LoopbackOptions options, bool createConfig, std::string folder_)
+    : folder(folder_.empty() ? dir.Path() : folder_),
+      cable(platform, options),
+      out(cable.Out()),
+      in(cable.In()) {
+  if (createConfig) WriteFile(ConfigFile(), {});
+  form = std::make_unique<TZorvaneForm>(platform, out, in, folder);
   for (Control* t : {form->ChartTimer, form->SweepTimer, form->FileTimer, form->TimeoutTimer})
     platform.AddTimer(t);
   platform.NextUserEventUs = [this] {

@@ -28,10 +28,21 @@ class TempDir {
   std::string path_;
 };
 
+// A whole file's bytes, and a file holding exactly these bytes.
+using Bytes = std::vector<uint8_t>;
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& bytes);
+// Field n (from 1) of a settings file: a little-endian 32-bit value.
+int32_t Field(const Bytes& b, int n);
+void SetField(Bytes& b, int n, int32_t v);
+
 struct Rig {
-  explicit Rig(LoopbackOptions options = {}, bool createConfig = false);
+  // The settings folder is `folder`, or a fresh one of the rig's own; with
+  // createConfig an empty settings file is put there first.
+  explicit Rig(LoopbackOptions options = {}, bool createConfig = false, std::string folder = {});
   ~Rig();
   TempDir dir;
+  std::string folder;
   HeadlessPlatform platform{true};
   LoopbackCable cable;
   FaultyWaveOut out;
@@ -48,6 +59,7 @@ struct Rig {
   std::function<void()> EachPump;
   // Messages shown so far as "[title] text", joined by " | ".
   std::string MessageLog() const;
+  std::string ConfigFile() const { return folder + "/Zorvane.cfg"; }
 
  private:
   struct Scheduled {
