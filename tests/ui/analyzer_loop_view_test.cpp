@@ -14,43 +14,18 @@
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
-#include "ui/qt_main_window.h"
-#include "ui/qt_platform.h"
+#include "ui/window_fixture.h"
 
 using namespace zorvane;
 using namespace zorvane::testing;
 
-namespace {
-
-struct LiveWindow : ::testing::Test {
-  TempDir dir;
-  QtPlatform platform;
-  LoopbackCable cable{platform};
-  std::unique_ptr<TZorvaneForm> form;
-  std::unique_ptr<QtMainWindow> window;
-  LiveWindow() {
-    std::FILE* installed =
-        std::fopen(dir.File("Zorvane.cfg").c_str(), "w");  // as an installer leaves it
-    if (installed) std::fclose(installed);
-    form = std::make_unique<TZorvaneForm>(platform, cable.Out(), cable.In(), dir.Path());
-    for (Control* t : {form->ChartTimer, form->SweepTimer, form->FileTimer, form->TimeoutTimer})
-      platform.BindTimer(t);
-    window = std::make_unique<QtMainWindow>(*form);
-    platform.SetOwner(window.get());
-    window->show();
-  }
-  template <class W>
-  W* Widget(const char* name) {
-    return qobject_cast<W*>(window->WidgetFor(name));
-  }
-};
-
-}  // namespace
+using LiveWindow = InstrumentWindow;
 
 TEST_F(LiveWindow, TheLoopKeepsTheWindowAliveAndClosingItEndsTheRunCleanly) {
-  form->S.FunctionFrequency = 1000.0f;
-  form->S.OutputFrequency = 1000.0f;
+  WriteFile(dir.File("Zorvane.cfg"), {});  // as an installer leaves it
+  form.S.ConfigPath = dir.File("Zorvane.cfg");
+  form.S.FunctionFrequency = 1000.0f;
+  form.S.OutputFrequency = 1000.0f;
   QTest::mouseClick(Widget<QPushButton>("OutputBtn"), Qt::LeftButton);
   ASSERT_TRUE(cable.OutputPlaying());
 
@@ -60,9 +35,9 @@ TEST_F(LiveWindow, TheLoopKeepsTheWindowAliveAndClosingItEndsTheRunCleanly) {
     // Inside the loop: the window shows the run and still takes clicks.
     seen.push_back(Widget<QPushButton>("StartBtn")->text().toStdString());
     seen.push_back(Widget<QLabel>("PeakFreq")->text().toStdString());
-    window->ActionFor("N81")->trigger();
-    averageDuringRun = form->S.AverageCount;
-    window->close();
+    window.ActionFor("N81")->trigger();
+    averageDuringRun = form.S.AverageCount;
+    window.close();
   });
   QTest::mouseClick(Widget<QPushButton>("StartBtn"), Qt::LeftButton);
 
@@ -72,12 +47,7 @@ TEST_F(LiveWindow, TheLoopKeepsTheWindowAliveAndClosingItEndsTheRunCleanly) {
   EXPECT_EQ(averageDuringRun, 8);
   // The close ran the shutdown: settings written, output closed, program ending.
   EXPECT_TRUE(platform.Terminated());
-  EXPECT_EQ(form->S.AnalyzerStopRequested, 1);
+  EXPECT_EQ(form.S.AnalyzerStopRequested, 1);
   EXPECT_FALSE(cable.OutputPlaying());
-  EXPECT_TRUE(std::filesystem::exists(dir.File("Zorvane.cfg")));
-  EXPECT_GT(std::filesystem::file_size(dir.File("Zorvane.cfg")), 0u);
-  // The window goes, then the form: the input is released with it.
-  window.reset();
-  form.reset();
-  EXPECT_FALSE(cable.InputOpen());
+  EXPECT_EQ(std::filesystem::file_size(dir.File("Zorvane.cfg")), 196u);
 }
