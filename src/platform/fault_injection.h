@@ -48,7 +48,11 @@ class FaultyWaveOut : public WaveOut {
   uint32_t Write(WaveHandle h, WaveHeader* hdr, uint32_t size) override;
   uint32_t Reset(WaveHandle h) override;
   uint32_t Close(WaveHandle h) override;
-  int64_t LatencyUs(WaveHandle h) override { return inner_.LatencyUs(h); }
+  // The sound path's delay reported in place of the device's, when set.
+  int64_t LatencyOverrideUs = -1;
+  int64_t LatencyUs(WaveHandle h) override {
+    return LatencyOverrideUs >= 0 ? LatencyOverrideUs : inner_.LatencyUs(h);
+  }
   // The last header written: flags, loops and length as the device saw them.
   uint32_t LastWriteFlags = 0, LastWriteLoops = 0, LastWriteLength = 0;
   int Writes = 0;

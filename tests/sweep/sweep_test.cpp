@@ -124,14 +124,14 @@ TEST_F(Sweep, TheSweepLocksItsSettingsAndGivesThemBack) {
   F.NormalBtnClick();   // AVRG
   F.N128Click();
   bool checked = false;
+  Control* const locked[] = {F.LoFreqScrollBar, F.HiFreqScrollBar, F.NormalBtn,
+                             F.StartBtn,        F.SingleBtn,       F.LineBarBtn};
   rig.EachPump = [&] {
     if (checked || S.SweepRunning == 0) return;
     checked = true;
     EXPECT_EQ(F.LineBarBtn->Caption(), "LINE");
     EXPECT_EQ(F.NormalBtn->Caption(), "PEAK");
-    for (Control* c :
-         {F.LoFreqScrollBar, F.HiFreqScrollBar, F.NormalBtn, F.StartBtn, F.SingleBtn, F.LineBarBtn})
-      EXPECT_FALSE(c->Enabled()) << c->Name();
+    for (Control* c : locked) EXPECT_FALSE(c->Enabled()) << c->Name();
     EXPECT_EQ(F.FrequencyDisplay->FontColor(), colors::Yellow);
   };
   Run();
@@ -140,9 +140,7 @@ TEST_F(Sweep, TheSweepLocksItsSettingsAndGivesThemBack) {
   EXPECT_EQ(F.LineBarBtn->Caption(), "BAR");
   EXPECT_EQ(S.HoldMode, 2);
   EXPECT_EQ(F.NormalBtn->Caption(), "AVRG");
-  for (Control* c :
-       {F.LoFreqScrollBar, F.HiFreqScrollBar, F.NormalBtn, F.StartBtn, F.SingleBtn, F.LineBarBtn})
-    EXPECT_TRUE(c->Enabled()) << c->Name();
+  for (Control* c : locked) EXPECT_TRUE(c->Enabled()) << c->Name();
   EXPECT_EQ(S.DisplayMode, 1);
 }
 
@@ -174,26 +172,16 @@ TEST_F(Sweep, NoEarlierBlockOrPeakEntersThePass) {
 
 namespace {
 
-// An output that reports a sound path of its own.
-struct SlowOut : FaultyWaveOut {
-  SlowOut(WaveOut& inner, int64_t us) : FaultyWaveOut(inner), us(us) {}
-  int64_t LatencyUs(WaveHandle) override { return us; }
-  int64_t us;
-};
-
 // Virtual time from one point's tone to the next, for a reported output
 // latency.
 int64_t PointPeriodUs(int64_t outputLatencyUs) {
-  TempDir dir;
-  HeadlessPlatform platform(true);
-  LoopbackCable cable(platform);
-  SlowOut out(cable.Out(), outputLatencyUs);
-  TZorvaneForm f(platform, out, cable.In(), dir.Path());
+  Rig rig;
+  rig.out.LatencyOverrideUs = outputLatencyUs;
   std::map<int, int64_t> starts;
-  platform.DeliverUserEvents = [&] { starts.emplace(f.S.SweepPointIndex, platform.NowUs()); };
-  f.SweepBtnClick();
-  f.N32Click();
-  f.SweepStartBtnClick();
+  rig.EachPump = [&] { starts.emplace(rig.S().SweepPointIndex, rig.platform.NowUs()); };
+  rig.F().SweepBtnClick();
+  rig.F().N32Click();
+  rig.F().SweepStartBtnClick();
   return (starts.rbegin()->second - starts.begin()->second) /
          (static_cast<int64_t>(starts.size()) - 1);
 }
