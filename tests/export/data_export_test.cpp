@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/analyze.h"
-#include "support/test_support.h"
+#include "support/wav_bytes.h"
 
 using namespace zorvane;
 using namespace zorvane::testing;
@@ -31,19 +31,9 @@ std::vector<std::pair<double, double>> ReadCsv(const std::string& path, std::str
   return rows;
 }
 
-// A 16-bit mono WAV of a sine at `hz` written by the generator's own writer.
+// A 16-bit mono WAV of a sine at `hz`.
 std::string ToneFile(TempDir& dir, double hz, double seconds, uint32_t rate = 44100) {
-  const std::string path = dir.File("tone.wav");
-  std::ofstream f(path, std::ios::binary);
-  const uint32_t frames = static_cast<uint32_t>(rate * seconds), bytes = frames * 2;
-  auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
-  f.write("RIFF", 4), u32(36 + bytes), f.write("WAVEfmt ", 8), u32(16), u16(1), u16(1), u32(rate),
-      u32(rate * 2), u16(2), u16(16), f.write("data", 4), u32(bytes);
-  for (uint32_t k = 0; k < frames; ++k)
-    u16(static_cast<uint16_t>(
-        static_cast<int16_t>(std::lround(8000 * std::sin(2 * M_PI * hz * k / rate)))));
-  return path;
+  return SineFile(dir, "tone.wav", rate, hz, seconds, 1, 8000.0);
 }
 
 }  // namespace
