@@ -95,20 +95,6 @@ TEST(Settings, ChannelRateAndSizeWhileRunningRequestAReopen) {
   }
 }
 
-TEST(Settings, RateAndSizeRefusedDuringASweep) {
-  Rig rig;
-  rig.S().SweepRunning = 1;
-  rig.F().Find("N80001")->Click();
-  rig.F().Find("N81921")->Click();
-  EXPECT_EQ(rig.MessageLog(),
-            "[Error Message] Cannot change sample rate while sweeping\n | "
-            "[Error Message] Cannot change transform size while sweeping\n");
-  EXPECT_EQ(Checked(rig.F(), kRates), (std::vector<std::string>{"N441001"}));
-  EXPECT_EQ(Checked(rig.F(), kSizes), (std::vector<std::string>{"N10241"}));
-  EXPECT_EQ(rig.S().SampleRate, 44100);
-  EXPECT_EQ(rig.S().TransformSize, 1024);
-}
-
 TEST(Settings, GainTablesOfBothDisplays) {
   Rig rig;
   Control* bar = rig.F().ProcessGainTrackBar;

@@ -162,15 +162,6 @@ TEST_F(Display, ScaleButtonsCycleAndLineUpSingleDigitLabels) {
   EXPECT_EQ(f.LowerFreqDisplay->Caption(), std::to_string(f.LogAxisFrequency(100, 1)));
 }
 
-TEST_F(Display, NoSwitchWhileSweeping) {
-  S.SweepRunning = 1;
-  Click("TimeDisplay");
-  EXPECT_EQ(S.DisplayMode, 1);
-  EXPECT_EQ(rig.MessageLog(), "[Error Message] Cannot change the display mode while sweeping\n");
-  EXPECT_TRUE(Checked("Frequency1"));
-  EXPECT_EQ(f.RefScrollBar->Max(), 201);
-}
-
 TEST_F(Display, ColourAndCursorMenus) {
   Click("Aqua1");
   EXPECT_EQ(S.TraceColorIndex, 1);

@@ -49,16 +49,12 @@ TEST(StartUp, ScrollBarStepsAndMenuCheckMarks) {
   TZorvaneForm& f = rig.F();
   EXPECT_EQ(f.FreqScrollBar->SmallChange(), 10);
   EXPECT_EQ(f.FreqScrollBar->LargeChange(), 100);
-  EXPECT_EQ(f.FreqScrollBar->Position(), 20000);
-  EXPECT_EQ(f.FrequencyDisplay->Text(), "200.0");
   EXPECT_FALSE(f.ChartTimer->Enabled());
   for (const char* checked : {"N512", "Off2", "SoundBoard1", "N500ms2", "EOF_ON", "Frequency1",
                               "Mic1", "Yellow1", "Black1", "Arrow1", "ON1", "N10241", "N441001"})
     EXPECT_TRUE(f.Find(checked)->Checked()) << checked;
-  for (const char* unchecked : {"On2", "WaveFile1", "Waterfall1", "Left1", "N480001", "N21"}) {
-    ASSERT_NE(f.Find(unchecked), nullptr) << unchecked;
+  for (const char* unchecked : {"On2", "WaveFile1", "Waterfall1", "Left1", "N480001", "N21"})
     EXPECT_FALSE(f.Find(unchecked)->Checked()) << unchecked;
-  }
 }
 
 TEST(StartUp, EmptyTealGraticule) {

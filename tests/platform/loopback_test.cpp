@@ -29,8 +29,9 @@ struct Buffer : WaveHeader {
 };
 
 struct Cable : ::testing::Test {
+  explicit Cable(LoopbackOptions options = {}) : cable(platform, std::move(options)) {}
   HeadlessPlatform platform{true};
-  LoopbackCable cable{platform};
+  LoopbackCable cable;
   Buffer tone{441};  // one cycle of 100 Hz
 
   // Plays a sine of amplitude 10000 (100 Hz, or a multiple) in a loop until reset.
@@ -119,57 +120,54 @@ TEST_F(Cable, ConversionToTheCaptureRateIsBandLimited) {
   }
 }
 
-TEST(CableUnderTest, AddsItsNoiseAndFiltersTheLineAllAlong) {
+namespace {
+
+LoopbackOptions Parsed(const char* text) {
   AudioOption option;
   std::string error;
-  WaveHandle in = 0, out = 0;
-  {
-    // A noise floor of -40 dB of a full-scale sine, nothing playing.
-    ASSERT_TRUE(ParseAudioOption("loopback:noise=-40", option, error)) << error;
-    HeadlessPlatform platform(true);
-    LoopbackCable noisy(platform, option.Cable);
-    Buffer silence(44100);
-    ASSERT_TRUE(noisy.In().Open(&in, Pcm(1), 0) == 0 && noisy.In().Prepare(in, &silence, 32) == 0 &&
-                noisy.In().AddBuffer(in, &silence, 32) == 0 && noisy.In().Start(in) == 0);
-    while (!silence.Done()) platform.Sleep(10);
-    double sum = 0, squares = 0;
-    for (int16_t v : silence.s) sum += v, squares += double(v) * v;
-    EXPECT_NEAR(sum / 44100, 0.0, 5.0);
-    EXPECT_NEAR(std::sqrt(squares / 44100), 32767 / std::sqrt(2.0) / 100, 7.0);
-  }
+  EXPECT_TRUE(ParseAudioOption(text, option, error)) << error;
+  return option.Cable;
+}
+struct NoisyCable : Cable {
+  NoisyCable() : Cable(Parsed("loopback:noise=-40")) {}
+};
+struct FilteredCable : Cable {
+  FilteredCable() : Cable(Parsed("loopback:lowpass=1000")) {}
+};
 
+}  // namespace
+
+TEST_F(NoisyCable, AddsANoiseFloorOfItsLevel) {
+  // -40 dB of a full-scale sine, nothing playing.
+  Buffer silence(44100);
+  Record(Pcm(1), {&silence});
+  while (!silence.Done()) platform.Sleep(10);
+  double sum = 0, squares = 0;
+  for (int16_t v : silence.s) sum += v, squares += double(v) * v;
+  EXPECT_NEAR(sum / 44100, 0.0, 5.0);
+  EXPECT_NEAR(std::sqrt(squares / 44100), 32767 / std::sqrt(2.0) / 100, 7.0);
+}
+
+TEST_F(FilteredCable, FiltersTheLineAllAlong) {
   // A Butterworth low-pass at 1000 Hz. 2000 Hz plays from t0; the recording
   // starts 300 ms later and holds the filter's steady state from its first
   // sample: a sine at the analog prototype's level, 1 / |1 - W^2 + j sqrt2 W|
   // at W = 2 (-12.3 dB).
-  ASSERT_TRUE(ParseAudioOption("loopback:lowpass=1000", option, error)) << error;
-  HeadlessPlatform platform(true);
-  LoopbackCable cable(platform, option.Cable);
-  Buffer tone(441);
-  for (int i = 0; i < 441; ++i)
-    tone.s[i] = std::lround(10000 * std::sin(2 * M_PI * 20 * i / 441.0));
-  tone.Flags = WHDR_BEGINLOOP | WHDR_ENDLOOP, tone.Loops = 0xFFFFFFFF;
-  ASSERT_TRUE(cable.Out().Open(&out, Pcm(1), 0) == 0 && cable.Out().Prepare(out, &tone, 32) == 0 &&
-              cable.Out().Write(out, &tone, 32) == 0);
+  StartTone(20);
   platform.Sleep(300);
   Buffer b(2205);  // 100 periods
-  ASSERT_TRUE(cable.In().Open(&in, Pcm(1), 0) == 0 && cable.In().Prepare(in, &b, 32) == 0 &&
-              cable.In().AddBuffer(in, &b, 32) == 0 && cable.In().Start(in) == 0);
+  Record(Pcm(1), {&b});
   while (!b.Done()) platform.Sleep(1);
   // The recording's sine and cosine parts at 2000 Hz, and what is left.
+  auto part = [&](double (*f)(double), int k) { return f(2 * M_PI * 2000 * k / 44100.0); };
   double c = 0, d = 0;
   for (int k = 0; k < 2205; ++k) {
-    c += b.s[k] * std::cos(2 * M_PI * 2000 * k / 44100.0) * 2 / 2205;
-    d += b.s[k] * std::sin(2 * M_PI * 2000 * k / 44100.0) * 2 / 2205;
+    c += b.s[k] * part(std::cos, k) * 2 / 2205;
+    d += b.s[k] * part(std::sin, k) * 2 / 2205;
   }
-  const double amplitude = std::hypot(c, d);
-  EXPECT_NEAR(20 * std::log10(amplitude / 10000), -10 * std::log10(17.0), 0.1);
+  EXPECT_NEAR(20 * std::log10(std::hypot(c, d) / 10000), -10 * std::log10(17.0), 0.1);
   for (int k = 0; k < 2205; ++k)
-    ASSERT_NEAR(
-        b.s[k],
-        c * std::cos(2 * M_PI * 2000 * k / 44100.0) + d * std::sin(2 * M_PI * 2000 * k / 44100.0),
-        3.0)
-        << "sample " << k;
+    ASSERT_NEAR(b.s[k], c * part(std::cos, k) + d * part(std::sin, k), 3.0) << "sample " << k;
 }
 
 TEST(CableUnderTest, SectionsFollowTheirAnalogPrototypesUpToTheTopOfTheBand) {

@@ -214,8 +214,6 @@ struct Calibration : Sweep {
 }  // namespace
 
 TEST_F(Calibration, ACalibratedChainReadsFlatUntilTheTableIsCleared) {
-  F.SwpCalBtnClick();  // in FIXED: nothing
-  EXPECT_EQ(S.SweepCalibrating, 0);
   F.N64Click();
   Run();
   EXPECT_GT(Spread(), 30);  // uncorrected: the chain's own response
@@ -229,7 +227,6 @@ TEST_F(Calibration, ACalibratedChainReadsFlatUntilTheTableIsCleared) {
   EXPECT_LE(Spread(2), 1);  // point 1 is drawn as measured
 
   F.ZeroCalClick();
-  EXPECT_EQ(rig.MessageLog(), "[Calibration Zero] All calibration points have been zeroized");
   F.SweepStartBtnClick();
   EXPECT_GT(Spread(), 30);
 
