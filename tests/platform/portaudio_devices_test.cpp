@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,40 +55,13 @@ class PortAudioDevices : public ::testing::Test {
   AudioDevices devices;
 };
 
-// Standard error of the whole process caught in a file while it lives.
-struct CaughtStderr {
-  CaughtStderr() : file(std::tmpfile()), saved(dup(2)) {
-    std::fflush(stderr);
-    dup2(fileno(file), 2);
-  }
-  ~CaughtStderr() {
-    Restore();
-    std::fclose(file);
-  }
-  void Restore() {
-    if (saved < 0) return;
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    saved = -1;
-  }
-  std::string Text() {
-    std::string text;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-    return text;
-  }
-  std::FILE* file;
-  int saved;
-};
-
 }  // namespace
 
 // Starting PortAudio and playing through it keeps the host libraries' own
 // messages off the terminal without taking standard error from the rest of
 // the process: a line another thread writes meanwhile is never lost.
 TEST(PortAudioStderr, HostLibrariesAreSilencedAndOtherThreadsStillHeard) {
-  CaughtStderr caught;
+  ::testing::internal::CaptureStderr();  // the whole process's file descriptor 2
   std::atomic<bool> done{false};
   int written = 0;
   std::thread writer([&] {
@@ -105,16 +77,15 @@ TEST(PortAudioStderr, HostLibrariesAreSilencedAndOtherThreadsStillHeard) {
     Buffer once(4410);
     for (uint16_t channels : {1, 2})
       devices.In->Open(&h, Pcm(channels, 44100, 16), WAVE_FORMAT_QUERY);
-    ASSERT_EQ(Codes({devices.Out->Open(&h, Pcm(1, 44100, 16), 0),
+    EXPECT_EQ(Codes({devices.Out->Open(&h, Pcm(1, 44100, 16), 0),
                      devices.Out->Prepare(h, &once.h, 32), devices.Out->Write(h, &once.h, 32)}),
               Codes(3, 0));
-    ASSERT_TRUE(WaitFor([&] { return once.h.Done(); }));
+    EXPECT_TRUE(WaitFor([&] { return once.h.Done(); }));
     EXPECT_EQ(Codes({devices.Out->Unprepare(h, &once.h, 32), devices.Out->Close(h)}), Codes(2, 0));
   }
   done = true;
   writer.join();
-  caught.Restore();
-  std::string text = caught.Text(), others;
+  std::string text = ::testing::internal::GetCapturedStderr(), others;
   int marks = 0;
   for (size_t at = 0, end; at < text.size(); at = end + 1) {
     end = std::min(text.find('\n', at), text.size());
