@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -45,29 +46,24 @@ TEST(Settings, MenuGroupsKeepOneCheckMark) {
 
 TEST(Settings, BufferLengthFollowsSizeRateAndChannel) {
   Rig rig;
-  TZorvaneForm& f = rig.F();
-  f.Find("N20481")->Click();  // 44100 Hz: factor 2
-  EXPECT_EQ(rig.S().CaptureBufferBytes, 2048 * 2 * 1 * 2);
-  f.Find("N80001")->Click();  // the 8000 item keeps the length
-  EXPECT_EQ(rig.S().CaptureBufferBytes, 8192);
-  f.Find("N10241")->Click();  // 8000 Hz: factor 1
-  EXPECT_EQ(rig.S().CaptureBufferBytes, 2048);
-  f.Find("N220501")->Click();  // 22050 at 1024: factor 2
-  EXPECT_EQ(rig.S().CaptureBufferBytes, 4096);
-  f.Find("N480001")->Click();  // 48000 at 1024: factor 4
-  EXPECT_EQ(rig.S().CaptureBufferBytes, 8192);
-  EXPECT_EQ(rig.S().NyquistHz, 24000);
-  EXPECT_EQ(rig.S().CaptureBytesPerSecond, 96000);
-  f.Find("N81921")->Click();
-  EXPECT_EQ(rig.S().SizeFactor, 8);
-  EXPECT_EQ(rig.S().CaptureBufferBytes, 16384);
-  f.Find("N441001")->Click();  // large sizes: rate items leave the length alone
-  EXPECT_EQ(rig.S().CaptureBufferBytes, 16384);
-  f.Find("Right1")->Click();  // channel items: factor 1, stereo
-  EXPECT_EQ(rig.S().CaptureBufferBytes, 8192 * 2 * 2);
+  // Items clicked in turn: the buffer's length and bytes per second after each.
+  const std::tuple<const char*, uint32_t, int> steps[] = {
+      {"N20481", 2048 * 2 * 1 * 2, 88200},  // 44100 Hz: factor 2
+      {"N80001", 8192, 16000},              // the 8000 item keeps the length
+      {"N10241", 2048, 16000},              // 8000 Hz: factor 1
+      {"N220501", 4096, 44100},             // 22050 at 1024: factor 2
+      {"N480001", 8192, 96000},             // 48000 at 1024: factor 4
+      {"N81921", 16384, 96000},
+      {"N441001", 16384, 88200},             // large sizes: rate items leave the length alone
+      {"Right1", 8192 * 2 * 2, 44100 * 4}};  // channel items: factor 1, stereo
+  for (auto [item, bytes, perSecond] : steps) {
+    rig.F().Find(item)->Click();
+    EXPECT_EQ(rig.S().CaptureBufferBytes, bytes) << item;
+    EXPECT_EQ(rig.S().CaptureBytesPerSecond, perSecond) << item;
+    EXPECT_EQ(rig.S().NyquistHz, rig.S().SampleRate / 2) << item;
+    EXPECT_EQ(rig.S().SizeFactor, rig.S().TransformSize / 1024) << item;
+  }
   EXPECT_EQ(rig.S().CaptureBlockAlign, 4);
-  EXPECT_EQ(rig.S().CaptureBytesPerSecond, 44100 * 4);
-  // Every length stays inside the capture buffers.
   EXPECT_LE(rig.S().CaptureBufferBytes, kCaptureBufferBytes);
 }
 
