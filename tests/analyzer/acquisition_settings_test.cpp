@@ -9,6 +9,8 @@
 
 using namespace zorvane;
 using namespace zorvane::testing;
+using Settings = InstrumentTest;
+using SourceRecords = InstrumentTest;
 
 namespace {
 
@@ -24,9 +26,7 @@ const std::vector<const char*> kSizes = {"N10241", "N20481", "N40961", "N81921"}
 
 }  // namespace
 
-TEST(Settings, MenuGroupsKeepOneCheckMark) {
-  Rig rig;
-  TZorvaneForm& f = rig.F();
+TEST_F(Settings, MenuGroupsKeepOneCheckMark) {
   const std::pair<const char*, std::vector<const char*>> picks[] = {
       {"N480001", kRates},
       {"N80001", kRates},
@@ -44,8 +44,7 @@ TEST(Settings, MenuGroupsKeepOneCheckMark) {
   EXPECT_EQ(rig.S().EofNotify, 0);
 }
 
-TEST(Settings, BufferLengthFollowsSizeRateAndChannel) {
-  Rig rig;
+TEST_F(Settings, BufferLengthFollowsSizeRateAndChannel) {
   // Items clicked in turn: the buffer's length and bytes per second after each.
   const std::tuple<const char*, uint32_t, int> steps[] = {
       {"N20481", 2048 * 2 * 1 * 2, 88200},  // 44100 Hz: factor 2
@@ -67,8 +66,7 @@ TEST(Settings, BufferLengthFollowsSizeRateAndChannel) {
   EXPECT_LE(rig.S().CaptureBufferBytes, kCaptureBufferBytes);
 }
 
-TEST(Settings, TimeOutIntervalFromTheBufferLength) {
-  Rig rig;
+TEST_F(Settings, TimeOutIntervalFromTheBufferLength) {
   rig.F().Find("N441001")->Click();
   EXPECT_EQ(rig.F().TimeoutTimer->Interval(), 8192 * 600 / 44100);  // 111 ms
   rig.F().Find("N80001")->Click();
@@ -77,8 +75,7 @@ TEST(Settings, TimeOutIntervalFromTheBufferLength) {
   EXPECT_EQ(rig.F().TimeoutTimer->Interval(), 2457);
 }
 
-TEST(Settings, ChannelRateAndSizeWhileRunningRequestAReopen) {
-  Rig rig;
+TEST_F(Settings, ChannelRateAndSizeWhileRunningRequestAReopen) {
   for (const char* item : {"Left1", "N20481", "N220501", "N10241"}) {
     const bool running = std::string(item) != "N10241";
     rig.S().AnalyzerActive = running;  // as inside a running cycle, or stopped
@@ -91,8 +88,7 @@ TEST(Settings, ChannelRateAndSizeWhileRunningRequestAReopen) {
   }
 }
 
-TEST(Settings, GainTablesOfBothDisplays) {
-  Rig rig;
+TEST_F(Settings, GainTablesOfBothDisplays) {
   Control* bar = rig.F().ProcessGainTrackBar;
   const std::pair<int, float> spectrum[] = {{1, 1e-6f}, {2, 1e-5f},  {3, 1e-3f}, {6, 1.0f},
                                             {7, 10.0f}, {17, 1e11f}, {18, 1e12f}};
@@ -112,9 +108,7 @@ TEST(Settings, GainTablesOfBothDisplays) {
   EXPECT_EQ(rig.S().FreqViewGain, 18);
 }
 
-TEST(Settings, GraphAndHoldButtonsCycle) {
-  Rig rig;
-  TZorvaneForm& f = rig.F();
+TEST_F(Settings, GraphAndHoldButtonsCycle) {
   const std::pair<const char*, Color> hold[] = {
       {"AVRG", colors::Blue}, {"PEAK", colors::Fuchsia}, {"NORM", colors::Red}};
   for (auto [caption, colour] : hold) {
@@ -133,9 +127,7 @@ TEST(Settings, GraphAndHoldButtonsCycle) {
   EXPECT_EQ(f.LineBarBtn->Caption(), "LINE");
 }
 
-TEST(SourceRecords, TheSoundCardKeepsItsRateAndSizeAcrossASourceSwitch) {
-  Rig rig;
-  TZorvaneForm& f = rig.F();
+TEST_F(SourceRecords, TheSoundCardKeepsItsRateAndSizeAcrossASourceSwitch) {
   f.Find("N220501")->Click();
   f.Find("N20481")->Click();
   f.Find("WaveFile1")->Click();
@@ -150,8 +142,7 @@ TEST(SourceRecords, TheSoundCardKeepsItsRateAndSizeAcrossASourceSwitch) {
   EXPECT_FALSE(f.Find("WaveFile1")->Checked());
 }
 
-TEST(SourceRecords, FileHeadersSteerChannelRateAndSampleSize) {
-  Rig rig;
+TEST_F(SourceRecords, FileHeadersSteerChannelRateAndSampleSize) {
   SourceFormat& file = rig.S().SavedFileFormat;
   // 16-bit stereo with the channel at Mic: the Left item is applied.
   file.Channels = 2;

@@ -13,12 +13,7 @@ namespace c = colors;
 
 namespace {
 
-class Display : public ::testing::Test {
- protected:
-  Rig rig;
-  TZorvaneForm& f = rig.F();
-  AppState& S = rig.S();
-
+struct Display : InstrumentTest {
   void Click(const char* name) { f.Find(name)->Click(); }
   bool Checked(const char* name) { return f.Find(name)->Checked(); }
   std::string Labels() {
@@ -28,13 +23,9 @@ class Display : public ::testing::Test {
   }
   void ZeroFrame() {
     std::fill(S.DisplayValues, S.DisplayValues + kArrayLen, 0.0f);
-    f.ClearPlot();
-    f.RenderDisplay(S.GraphType, S.DisplayValues);
+    Frame();
   }
-  int Count(Color colour) {
-    const auto& p = f.DisplayBitmap.Pixels();
-    return static_cast<int>(std::count(p.begin(), p.end(), colour));
-  }
+  int Count(Color colour) { return CountPixels(f.DisplayBitmap, colour); }
 };
 
 TEST_F(Display, TheTimeDisplayKeepsItsOwnRateSizeGainAndReference) {

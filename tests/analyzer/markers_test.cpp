@@ -6,14 +6,7 @@
 namespace zorvane {
 namespace {
 
-using testing::Rig;
-
-class Markers : public ::testing::Test {
- protected:
-  Rig rig;
-  TZorvaneForm& f = rig.F();
-  AppState& S = rig.S();
-};
+using Markers = testing::InstrumentTest;
 
 TEST_F(Markers, WindowEndsKeepTheirOrder) {
   f.HiFreqScrollBar->UserScroll(200);

@@ -10,25 +10,16 @@
 namespace zorvane {
 namespace {
 
-using testing::Rig;
 namespace c = colors;
 
-class Rendering : public ::testing::Test {
- protected:
-  Rig rig;
-  TZorvaneForm& f = rig.F();
-  AppState& S = rig.S();
+struct Rendering : testing::InstrumentTest {
   const Bitmap& b = f.DisplayBitmap;
 
   void SetData(float v, std::initializer_list<std::pair<int, float>> points = {}) {
     std::fill(S.DisplayValues, S.DisplayValues + kArrayLen, v);
     for (auto [x, value] : points) S.DisplayValues[x] = value;
   }
-  void Frame() {
-    f.ClearPlot();
-    f.RenderDisplay(S.GraphType, S.DisplayValues);
-  }
-  int Count(Color k) const { return std::count(b.Pixels().begin(), b.Pixels().end(), k); }
+  int Count(Color k) const { return testing::CountPixels(b, k); }
   // Rows of column x painted in the colour.
   std::vector<int> RowsIn(int x, Color colour) const {
     std::vector<int> rows;

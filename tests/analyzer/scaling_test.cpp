@@ -12,14 +12,7 @@
 namespace zorvane {
 namespace {
 
-using testing::Rig;
-
-class Scaling : public ::testing::Test {
- protected:
-  Rig rig;
-  TZorvaneForm& f = rig.F();
-  AppState& S = rig.S();
-
+struct Scaling : testing::InstrumentTest {
   void UseSize(int n) { S.SizeFactor = (S.TransformSize = n) / 1024; }
   void FillSpectrum(float v) { std::fill(S.Spectrum + 1, S.Spectrum + kArrayLen, v); }
   // The level shown for one bin of the given power on a vertical axis.

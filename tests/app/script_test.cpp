@@ -69,8 +69,9 @@ TEST(Script, WaitLetsVirtualTimePassAndTimersFire) {
 
 TEST(Script, SetsClampNamesNestAndTheEndStopsWhatRunsAndWhatFollows) {
   Scripted s;
-  s.Run("set Mkr3ScrollBar 700\nget Mkr3ScrollBar.Position\nstate SavedBoardFormat.BufferBytes\n"
-        "get BasePanel.Color\n");
+  s.Run(
+      "set Mkr3ScrollBar 700\nget Mkr3ScrollBar.Position\nstate SavedBoardFormat.BufferBytes\n"
+      "get BasePanel.Color\n");
   EXPECT_EQ(s.out, (std::vector<std::string>{"Mkr3ScrollBar.Position = 512",
                                              "SavedBoardFormat.BufferBytes = 2176",
                                              "BasePanel.Color = 0x0000FFFF"}));

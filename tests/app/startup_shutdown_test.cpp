@@ -9,9 +9,9 @@
 
 using namespace zorvane;
 using namespace zorvane::testing;
+using StartUp = InstrumentTest;
 
-TEST(StartUp, DefaultsWithoutASettingsFile) {
-  Rig rig;
+TEST_F(StartUp, DefaultsWithoutASettingsFile) {
   const AppState& s = rig.S();
   EXPECT_TRUE(s.ConfigPath.empty());
   EXPECT_EQ(s.Constructing, 0);
@@ -27,8 +27,7 @@ TEST(StartUp, DefaultsWithoutASettingsFile) {
   EXPECT_TRUE(rig.platform.Messages.empty());
 }
 
-TEST(StartUp, WindowIs786WideAndTheResizeRuleKeepsItSo) {
-  Rig rig;
+TEST_F(StartUp, WindowIs786WideAndTheResizeRuleKeepsItSo) {
   Control* w = rig.F().Self;
   EXPECT_EQ(w->Width(), 786);
   EXPECT_EQ(w->Caption(), "Zorvane Function-Sweep Generator");
@@ -44,9 +43,7 @@ TEST(StartUp, WindowIs786WideAndTheResizeRuleKeepsItSo) {
   EXPECT_EQ(w->Height(), 600);
 }
 
-TEST(StartUp, ScrollBarStepsAndMenuCheckMarks) {
-  Rig rig;
-  TZorvaneForm& f = rig.F();
+TEST_F(StartUp, ScrollBarStepsAndMenuCheckMarks) {
   EXPECT_EQ(f.FreqScrollBar->SmallChange(), 10);
   EXPECT_EQ(f.FreqScrollBar->LargeChange(), 100);
   EXPECT_FALSE(f.ChartTimer->Enabled());
@@ -57,8 +54,7 @@ TEST(StartUp, ScrollBarStepsAndMenuCheckMarks) {
     EXPECT_FALSE(f.Find(unchecked)->Checked()) << unchecked;
 }
 
-TEST(StartUp, EmptyTealGraticule) {
-  Rig rig;
+TEST_F(StartUp, EmptyTealGraticule) {
   const Bitmap& b = rig.F().DisplayBitmap;
   ASSERT_EQ(b.Width(), 513);
   ASSERT_EQ(b.Height(), 203);

@@ -15,6 +15,7 @@
 
 using namespace zorvane;
 using namespace zorvane::testing;
+using About = InstrumentTest;
 
 namespace {
 
@@ -94,8 +95,7 @@ TEST(Help, TheDocumentGoesToTheDesktopOpenerIntactOrTheFailureIsShown) {
     EXPECT_EQ(m.Text, "Could not run the help application");
 }
 
-TEST(About, TitleAndTheVersionOnTheSecondLine) {
-  Rig rig;
+TEST_F(About, TitleAndTheVersionOnTheSecondLine) {
   rig.F().Find("About1")->Click();
   ASSERT_EQ(rig.platform.Messages.size(), 1u);
   EXPECT_EQ(rig.platform.Messages[0].Title, "About Zorvane");

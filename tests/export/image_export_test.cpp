@@ -14,6 +14,7 @@
 
 using namespace zorvane;
 using namespace zorvane::testing;
+using ImageExport = InstrumentTest;
 
 namespace {
 
@@ -35,8 +36,7 @@ bool SameRegion(const Bitmap& image, int left, int top, const Bitmap& part) {
 
 }  // namespace
 
-TEST(ImageExport, EveryCommandLeavesTheAnalyzerStoppedAndCancelledDialogsWriteNothing) {
-  Rig rig;
+TEST_F(ImageExport, EveryCommandLeavesTheAnalyzerStoppedAndCancelledDialogsWriteNothing) {
   const Control* form = rig.F().Self;
   struct Case {
     const char* Item;
@@ -65,8 +65,7 @@ TEST(ImageExport, EveryCommandLeavesTheAnalyzerStoppedAndCancelledDialogsWriteNo
   EXPECT_EQ(rig.platform.Clipboard->Pixels(), rig.F().DisplayBitmap.Pixels());
 }
 
-TEST(ImageExport, SaveBitmapWritesThePlotPixelForPixel) {
-  Rig rig;
+TEST_F(ImageExport, SaveBitmapWritesThePlotPixelForPixel) {
   const std::string bmp = rig.dir.File("plot.bmp"), png = rig.dir.File("plot.png");
   RunAnalyzerAnd(rig, [&] {
     rig.platform.QueueDialogAnswer(bmp);
@@ -96,9 +95,7 @@ TEST(ImageExport, SaveBitmapWritesThePlotPixelForPixel) {
                                   "\". No such file or directory");
 }
 
-TEST(ImageExport, TheGraphicShowsThePlotAndTheLabelsInTheMainWindowsColoursAndTexts) {
-  Rig rig;
-  TZorvaneForm& f = rig.F();
+TEST_F(ImageExport, TheGraphicShowsThePlotAndTheLabelsInTheMainWindowsColoursAndTexts) {
   RunAnalyzerAnd(rig, [&] { f.StopBtnClick(); });
   // Every panel and label of the main window gets colours of its own, so
   // that a colour copied from the wrong place or property shows.
@@ -160,9 +157,7 @@ TEST(ImageExport, TheGraphicShowsThePlotAndTheLabelsInTheMainWindowsColoursAndTe
   }
 }
 
-TEST(ImageExport, FormImagesAreTakenBeforeTheStopAndPrintedAfterIt) {
-  Rig rig;
-  TZorvaneForm& f = rig.F();
+TEST_F(ImageExport, FormImagesAreTakenBeforeTheStopAndPrintedAfterIt) {
   const std::string path = rig.dir.File("form.bmp"), page = rig.dir.File("page.bmp");
   RunAnalyzerAnd(rig, [&] {
     rig.platform.QueueDialogAnswer(path);

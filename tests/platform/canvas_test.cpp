@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "support/test_support.h"
 
 using namespace zorvane;
 
-static int CountColor(const Bitmap& b, Color c) {
-  return static_cast<int>(std::count(b.Pixels().begin(), b.Pixels().end(), c));
-}
+using zorvane::testing::CountPixels;
 
 TEST(Canvas, LineLeavesItsEndPointUnpainted) {
   Bitmap b(20, 20);
@@ -19,7 +18,7 @@ TEST(Canvas, LineLeavesItsEndPointUnpainted) {
   c.MoveTo(2, 5);
   c.LineTo(10, 5);
   EXPECT_EQ(b.Pixel(10, 5), colors::Black);
-  EXPECT_EQ(CountColor(b, colors::Red), 8);
+  EXPECT_EQ(CountPixels(b, colors::Red), 8);
   // Joined segments paint every pixel once and continue from the end point.
   c.LineTo(10, 12);
   EXPECT_EQ(b.Pixel(10, 5), colors::Red);
@@ -31,10 +30,10 @@ TEST(Canvas, LineLeavesItsEndPointUnpainted) {
   c.LineTo(2, 12);
   EXPECT_EQ(b.Pixel(9, 19), colors::Lime);
   EXPECT_EQ(b.Pixel(2, 12), colors::Black);
-  EXPECT_EQ(CountColor(b, colors::Lime), 7);
+  EXPECT_EQ(CountPixels(b, colors::Lime), 7);
   c.PenColor = colors::White;
   c.LineTo(2, 12);
-  EXPECT_EQ(CountColor(b, colors::White), 0);
+  EXPECT_EQ(CountPixels(b, colors::White), 0);
 }
 
 TEST(Canvas, DrawingOutsideTheBitmapIsClipped) {
@@ -43,7 +42,7 @@ TEST(Canvas, DrawingOutsideTheBitmapIsClipped) {
   c.PenColor = colors::Aqua;
   c.MoveTo(-5, 3);
   c.LineTo(20, 3);
-  EXPECT_EQ(CountColor(b, colors::Aqua), 8);
+  EXPECT_EQ(CountPixels(b, colors::Aqua), 8);
   c.MoveTo(0, -2000000000);
   c.LineTo(0, 2000000000);  // absurd heights cannot stall or overrun
   EXPECT_EQ(b.Pixel(0, 0), colors::Aqua);
@@ -51,7 +50,7 @@ TEST(Canvas, DrawingOutsideTheBitmapIsClipped) {
   b.SetPixel(100, 100, colors::Red);
   c.BrushColor = colors::Yellow;
   c.FillRect({-3, -3, 3, 3});
-  EXPECT_EQ(CountColor(b, colors::Yellow), 9);
+  EXPECT_EQ(CountPixels(b, colors::Yellow), 9);
 }
 
 TEST(Canvas, RectangleCoversRightAndBottomExclusive) {
@@ -59,14 +58,14 @@ TEST(Canvas, RectangleCoversRightAndBottomExclusive) {
   Canvas c(b);
   c.PenColor = c.BrushColor = colors::Black;
   c.Rectangle(0, 0, 513, 203);
-  EXPECT_EQ(CountColor(b, colors::Black), 513 * 203);
+  EXPECT_EQ(CountPixels(b, colors::Black), 513 * 203);
   Bitmap s(6, 6);
   Canvas d(s);
   d.PenColor = colors::Red;
   d.BrushColor = colors::Blue;
   d.Rectangle(1, 1, 5, 5);
-  EXPECT_EQ(CountColor(s, colors::Red), 12);  // the outline of [1, 5) x [1, 5)
-  EXPECT_EQ(CountColor(s, colors::Blue), 4);
+  EXPECT_EQ(CountPixels(s, colors::Red), 12);  // the outline of [1, 5) x [1, 5)
+  EXPECT_EQ(CountPixels(s, colors::Blue), 4);
   EXPECT_EQ(s.Pixel(4, 4), colors::Red);
 }
 

@@ -2,6 +2,9 @@
 // cable behind fault-injecting wrappers, and a private settings folder.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -68,5 +71,21 @@ struct Rig {
   };
   std::vector<Scheduled> schedule_;
 };
+
+// A test on a fresh instrument, its form and state by short names.
+struct InstrumentTest : ::testing::Test {
+  Rig rig;
+  TZorvaneForm& f = rig.F();
+  AppState& S = rig.S();
+  // Draws a frame of the display values on a cleared plot.
+  void Frame() {
+    f.ClearPlot();
+    f.RenderDisplay(S.GraphType, S.DisplayValues);
+  }
+};
+
+inline int CountPixels(const Bitmap& b, Color colour) {
+  return static_cast<int>(std::count(b.Pixels().begin(), b.Pixels().end(), colour));
+}
 
 }  // namespace zorvane::testing
