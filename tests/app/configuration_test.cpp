@@ -108,7 +108,8 @@ TEST(Settings, ARestartBringsEveryStoredSettingBack) {
   // themselves are checked by writing them again.
   TZorvaneForm& g = runs.Start();
   const AppState& s = g.S;
-  EXPECT_TRUE(g.Find("Waterfall1")->Checked() && g.Find("Lime1")->Checked());
+  for (const char* item : {"Waterfall1", "Lime1", "N220501", "N40961"})
+    EXPECT_TRUE(g.Find(item)->Checked()) << item;
   EXPECT_EQ(s.SampleRate, 22050);
   EXPECT_EQ(s.TransformSize, 4096);
   EXPECT_EQ(s.VerticalAxisMode, 1);
