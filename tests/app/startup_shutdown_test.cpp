@@ -11,7 +11,7 @@ using namespace zorvane;
 using namespace zorvane::testing;
 using StartUp = InstrumentTest;
 
-TEST_F(StartUp, DefaultsWithoutASettingsFile) {
+TEST_F(StartUp, DefaultsWithoutASettingsFileAndDesignTimeCheckMarks) {
   const AppState& s = rig.S();
   EXPECT_TRUE(s.ConfigPath.empty());
   EXPECT_EQ(s.Constructing, 0);
@@ -25,6 +25,15 @@ TEST_F(StartUp, DefaultsWithoutASettingsFile) {
   EXPECT_EQ(rig.out.Plan.Log, (std::vector<std::string>{"query", "open"}));
   EXPECT_FALSE(rig.cable.OutputPlaying());
   EXPECT_TRUE(rig.platform.Messages.empty());
+  // Design-time steps and check marks.
+  EXPECT_EQ(f.FreqScrollBar->SmallChange(), 10);
+  EXPECT_EQ(f.FreqScrollBar->LargeChange(), 100);
+  EXPECT_FALSE(f.ChartTimer->Enabled());
+  for (const char* checked : {"N512", "Off2", "SoundBoard1", "N500ms2", "EOF_ON", "Frequency1",
+                              "Mic1", "Yellow1", "Black1", "Arrow1", "ON1", "N10241", "N441001"})
+    EXPECT_TRUE(f.Find(checked)->Checked()) << checked;
+  for (const char* unchecked : {"On2", "WaveFile1", "Waterfall1", "Left1", "N480001", "N21"})
+    EXPECT_FALSE(f.Find(unchecked)->Checked()) << unchecked;
 }
 
 TEST_F(StartUp, WindowIs786WideAndTheResizeRuleKeepsItSo) {
@@ -41,17 +50,6 @@ TEST_F(StartUp, WindowIs786WideAndTheResizeRuleKeepsItSo) {
   rig.F().FormResize();
   EXPECT_EQ(w->Width(), 900);
   EXPECT_EQ(w->Height(), 600);
-}
-
-TEST_F(StartUp, ScrollBarStepsAndMenuCheckMarks) {
-  EXPECT_EQ(f.FreqScrollBar->SmallChange(), 10);
-  EXPECT_EQ(f.FreqScrollBar->LargeChange(), 100);
-  EXPECT_FALSE(f.ChartTimer->Enabled());
-  for (const char* checked : {"N512", "Off2", "SoundBoard1", "N500ms2", "EOF_ON", "Frequency1",
-                              "Mic1", "Yellow1", "Black1", "Arrow1", "ON1", "N10241", "N441001"})
-    EXPECT_TRUE(f.Find(checked)->Checked()) << checked;
-  for (const char* unchecked : {"On2", "WaveFile1", "Waterfall1", "Left1", "N480001", "N21"})
-    EXPECT_FALSE(f.Find(unchecked)->Checked()) << unchecked;
 }
 
 TEST_F(StartUp, EmptyTealGraticule) {

@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "export/Basepanel2.h"
 #include "export/image_files.h"
@@ -46,11 +45,6 @@ void AnswerFileDialog(const std::string& path) {
     d->selectFile(QString::fromStdString(path));
     static_cast<QDialog*>(d)->accept();
   });
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace
@@ -100,7 +94,8 @@ TEST_F(ExportView, PrintGoesThroughThePrintDialogIntoAPdfFile) {
     qobject_cast<QDialog*>(w)->accept();
   });
   window.ActionFor("Print1")->trigger();
-  const std::string text = ReadAll(pdf);
+  const Bytes bytes = ReadFile(pdf);
+  const std::string text(bytes.begin(), bytes.end());
   ASSERT_GT(text.size(), 1000u);
   EXPECT_EQ(text.substr(0, 5), "%PDF-");
   // The page holds the window's image at its own size in pixels.

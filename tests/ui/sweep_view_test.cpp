@@ -22,12 +22,9 @@ using SweepWindow = InstrumentWindow;
 int TracedColumns(const Bitmap& plot) {
   int columns = 0;
   for (int x = 0; x < plot.Width(); ++x) {
-    for (int y = 0; y < plot.Height(); ++y) {
-      if (plot.Pixel(x, y) == colors::Yellow) {
-        ++columns;
-        break;
-      }
-    }
+    int y = 0;
+    while (y < plot.Height() && plot.Pixel(x, y) != colors::Yellow) ++y;
+    columns += y < plot.Height();
   }
   return columns;
 }
