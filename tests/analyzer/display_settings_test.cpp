@@ -78,6 +78,8 @@ TEST_F(Display, TheTimeDisplayHasItsOwnOffsetOneResolutionAndNoSpectrumControls)
 
   Click("VerticalResBtn");
   EXPECT_EQ(f.VerticalResBtn->Caption(), "5 dB") << "the only resolution";
+  EXPECT_EQ(Labels(),
+            "[ 50][   40][   30][   20][   10][    0][  -10][  -20][  -30][  -40][  -50]");
   Click("VerticalBtn");
   EXPECT_EQ(S.VerticalAxisMode, 0) << "a disabled button does nothing";
   Click("Frequency1");

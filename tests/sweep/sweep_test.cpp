@@ -132,10 +132,13 @@ TEST_F(Sweep, TheSweepLocksItsSettingsAndGivesThemBack) {
     EXPECT_EQ(F.LineBarBtn->Caption(), "LINE");
     EXPECT_EQ(F.NormalBtn->Caption(), "PEAK");
     for (Control* c : locked) EXPECT_FALSE(c->Enabled()) << c->Name();
+    F.N80001Click();  // refused while sweeping, with nothing changed
+    F.N81921Click();
     EXPECT_EQ(F.FrequencyDisplay->FontColor(), colors::Yellow);
   };
   Run();
   EXPECT_TRUE(checked);
+  EXPECT_TRUE(S.SampleRate == 44100 && S.TransformSize == 1024) << S.SampleRate;
   EXPECT_EQ(S.GraphType, 2);
   EXPECT_EQ(F.LineBarBtn->Caption(), "BAR");
   EXPECT_EQ(S.HoldMode, 2);
