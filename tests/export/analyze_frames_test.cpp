@@ -10,7 +10,7 @@
 #include <string>
 
 #include "cli/analyze.h"
-#include "support/test_support.h"
+#include "support/wav_bytes.h"
 
 using namespace zorvane;
 using namespace zorvane::testing;
@@ -26,13 +26,9 @@ std::string Contents(const std::string& path) {
 // falls, with a little noise: every block differs, so a hold or an average
 // that lost a block would show.
 std::string GlideFile(TempDir& dir) {
-  const std::string path = dir.File("glide.wav");
-  std::ofstream f(path, std::ios::binary);
-  const uint32_t rate = 44100, frames = 2 * rate, bytes = frames * 2;
-  auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
-  f.write("RIFF", 4), u32(36 + bytes), f.write("WAVEfmt ", 8), u32(16), u16(1), u16(1), u32(rate),
-      u32(rate * 2), u16(2), u16(16), f.write("data", 4), u32(bytes);
+  const uint32_t rate = 44100, frames = 2 * rate;
+  WavBytes w = WavBytes::Riff().Fmt(1, 1, rate, 16);
+  w.Text("data").U32(frames * 2);
   double phase = 0.0;
   uint32_t noise = 12345;
   for (uint32_t k = 0; k < frames; ++k) {
@@ -41,8 +37,10 @@ std::string GlideFile(TempDir& dir) {
     noise = noise * 1664525u + 1013904223u;
     const double level = 4000.0 + 3000.0 * std::sin(2 * M_PI * 1.5 * t);
     const double v = level * std::sin(phase) + static_cast<double>(noise >> 24) - 128.0;
-    u16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(v))));
+    w.U16(static_cast<uint16_t>(static_cast<int16_t>(std::lround(v))));
   }
+  const std::string path = dir.File("glide.wav");
+  w.Save(path);
   return path;
 }
 
