@@ -135,11 +135,16 @@ void EntryWidget::Sync() {
     setCursorPosition(static_cast<int>(t.size()));
   }
   setReadOnly(model_.ReadOnly());
+  if (model_.AllSelected() && selectedText() != t) selectAll();
 }
 
 void EntryWidget::keyPressEvent(QKeyEvent* e) {
   if (e->matches(QKeySequence::Paste)) {
     insertFromClipboard();
+    return;
+  }
+  if (e->matches(QKeySequence::SelectAll)) {
+    model_.SelectAll();
     return;
   }
   char c = 0;
@@ -173,6 +178,8 @@ void EntryWidget::keyReleaseEvent(QKeyEvent* e) {
     vk = 13;
   else if (vk == Qt::Key_Backspace)
     vk = 8;
+  else if (vk == Qt::Key_Escape)
+    vk = 27;
   else if (vk > 0xFF)
     vk = 0;
   if (vk != 0) model_.UserKeyUp(vk);
