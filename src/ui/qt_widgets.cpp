@@ -138,6 +138,24 @@ void EntryWidget::Sync() {
   if (model_.AllSelected() && selectedText() != t) selectAll();
 }
 
+bool EntryWidget::event(QEvent* e) {
+  if (e->type() == QEvent::ShortcutOverride) {
+    // The box keeps only the keys it uses (text, Backspace, Enter, Escape,
+    // paste, select all); every other key with Ctrl or Alt, and the function
+    // keys, stay the window's shortcuts.
+    auto* k = static_cast<QKeyEvent*>(e);
+    const Qt::KeyboardModifiers mods = k->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    const bool functionKey = k->key() >= Qt::Key_F1 && k->key() <= Qt::Key_F35;
+    if (k->matches(QKeySequence::Paste) || k->matches(QKeySequence::SelectAll) ||
+        (mods == Qt::NoModifier && !functionKey))
+      e->accept();
+    else
+      e->ignore();
+    return true;
+  }
+  return QLineEdit::event(e);
+}
+
 void EntryWidget::keyPressEvent(QKeyEvent* e) {
   if (e->matches(QKeySequence::Paste)) {
     insertFromClipboard();

@@ -40,6 +40,7 @@ class EntryWidget : public QLineEdit {
   void Sync();
 
  protected:
+  bool event(QEvent* e) override;
   void keyPressEvent(class QKeyEvent* e) override;
   void keyReleaseEvent(class QKeyEvent* e) override;
   void insertFromClipboard();

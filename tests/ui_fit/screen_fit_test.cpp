@@ -53,6 +53,15 @@ TEST_F(FittedWindow, IsScaledDownIntoTheAvailableAreaAndEveryControlStillAnswers
   EXPECT_EQ(form.S.FrequencyRange, 1);
   ClickOnScreen(window, Widget<QPushButton>("HighFreqBtn"));
   EXPECT_EQ(form.S.FrequencyRange, 3);
+  // The form's image (Copy Form, Save Form) is still the form at its own size.
+  const std::optional<Bitmap> image = platform.GrabForm(*form.Self);
+  ASSERT_TRUE(image.has_value());
+  EXPECT_EQ(image->Width(), form.Self->Width());
+  EXPECT_EQ(image->Height(), form.Self->Height());
+  QWidget* freq = window.WidgetFor("FrequencyDisplay");
+  const QPoint inside = freq->mapTo(window.Client(), QPoint(2, freq->height() / 2));
+  EXPECT_EQ(image->Pixel(inside.x(), inside.y()), form.FrequencyDisplay->BackColor())
+      << "the grab shows the controls where they are";
   // Every menu is still there to open.
   EXPECT_EQ(window.menuBar()->actions().size(), 13);
 }
