@@ -16,17 +16,26 @@ void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
   if (S.InputSource == 1) f.SilenceBeyondRecording();
   ConvertSamples(S.BytesPerSample, bufferChoice, S.TransformSize, S.ChannelSelect, S.SampleBlock,
                  S.CaptureBufferA, S.CaptureBufferB);
+  const bool draw = S.DrawLastFrameOnly != 1 || S.DisplayMode == 3 || S.SweepMode == 1;
   if (S.DisplayMode == 1 || S.DisplayMode == 3) {
     WindowAndTransform(S.SampleBlock, S.Spectrum, S.TransformSize, S.WindowTable, S.InputGain,
                        S.FftReal, S.FftImag);
     S.PeakFrequency = f.FindPeakFrequency(S.Spectrum, S.TransformSize, S.SizeFactor, S.SampleRate);
-    f.ScaleSpectrum();
+    f.ScaleSpectrumLevels();
+    if (draw) f.MapSpectrumToDisplay();
   } else if (S.DisplayMode == 2) {
     for (int j = 1; j <= S.TransformSize - 1; ++j)
       S.Spectrum[j] =
           static_cast<float>(S.TimeDcOffset) + static_cast<float>(S.SampleBlock[j]) * S.InputGain;
-    f.ScaleTimeTrace();
+    f.ScaleTimeLevels();
+    if (draw) f.MapTimeTraceToDisplay();
   }
+  if (!draw) {
+    ++S.FramesNotDrawn;
+    S.FramePending = 1;
+    return;
+  }
+  S.FramePending = 0;
   f.ClearPlot();
   f.RenderDisplay(S.GraphType, S.DisplayValues);
 }
@@ -59,6 +68,17 @@ void EndOfFileData(TZorvaneForm& f) {
 }
 
 }  // namespace
+
+void TZorvaneForm::DrawPendingFrame() {
+  if (S.FramePending != 1) return;
+  S.FramePending = 0;
+  if (S.DisplayMode == 2)
+    MapTimeTraceToDisplay();
+  else
+    MapSpectrumToDisplay();
+  ClearPlot();
+  RenderDisplay(S.GraphType, S.DisplayValues);
+}
 
 void TZorvaneForm::ProcessBlocks() {
   const uint32_t half = S.CaptureBufferBytes / 2u;

@@ -213,12 +213,20 @@ float TZorvaneForm::FindPeakFrequency(const float* spectrum, int n, int sizeFact
 }
 
 void TZorvaneForm::ScaleSpectrum() {
+  ScaleSpectrumLevels();
+  MapSpectrumToDisplay();
+}
+
+void TZorvaneForm::ScaleSpectrumLevels() {
   const int n = BlockSize(S);
   // In "LOG 10" a decibel is two display units, two pixels at "10 dB" per
   // division, as the scale labels and the cursor readout count them.
   ConvertLevels(S.Spectrum, n, S.VerticalAxisMode, 20.0f, 8.0f, 0.001f);
   ApplyHold(S, n);
+}
 
+void TZorvaneForm::MapSpectrumToDisplay() {
+  const int n = BlockSize(S);
   const int sf = S.SizeFactor;
   const int loPos = LoFreqScrollBar->Position(), hiPos = HiFreqScrollBar->Position();
   const int span = (hiPos - loPos) * sf;
@@ -263,11 +271,19 @@ float TZorvaneForm::DisplayPointHz(int point) {
 }
 
 void TZorvaneForm::ScaleTimeTrace() {
-  const int n = BlockSize(S);
-  const int count = n - 1;  // the block's values sit in elements 1..n-1
+  ScaleTimeLevels();
+  MapTimeTraceToDisplay();
+}
+
+void TZorvaneForm::ScaleTimeLevels() {
+  const int count = BlockSize(S) - 1;  // the block's values sit in elements 1..n-1
   ConvertLevels(S.Spectrum, count, S.VerticalAxisMode, 10.0f, 10.0f, 1.0f);
   ApplyHold(S, count);
+}
 
+void TZorvaneForm::MapTimeTraceToDisplay() {
+  const int n = BlockSize(S);
+  const int count = n - 1;
   const int sf = S.SizeFactor;
   const int loPos = LoFreqScrollBar->Position(), hiPos = HiFreqScrollBar->Position();
   const int span = (hiPos - loPos) * sf;

@@ -136,6 +136,14 @@ class TZorvaneForm {
   float FindPeakFrequency(const float* spectrum, int n, int sizeFactor, int sampleRate);
   void ScaleSpectrum();
   void ScaleTimeTrace();
+  // The two halves of each: the levels with their hold, and the mapping of
+  // the held values onto the display points.
+  void ScaleSpectrumLevels();
+  void MapSpectrumToDisplay();
+  void ScaleTimeLevels();
+  void MapTimeTraceToDisplay();
+  // Maps and draws the frame a batch run left undrawn (DrawLastFrameOnly).
+  void DrawPendingFrame();
   int32_t LogAxisFrequency(int position, int kind);
   // The frequency of the bin that display point `point` (0-based) shows.
   float DisplayPointHz(int point);

@@ -148,6 +148,14 @@ struct AppState {
   int32_t AverageRingCount = 0;
   int32_t AverageRingStart = 0;
   int32_t DisplayIntervalMs = 500;
+  // Batch analysis shows only the last frame: while DrawLastFrameOnly is 1, a
+  // block's levels and hold are kept but the frame is neither mapped nor
+  // drawn (the waterfall, whose picture is its history, and the sweep always
+  // draw); FramesNotDrawn counts those blocks and DrawPendingFrame draws the
+  // last one.
+  int32_t DrawLastFrameOnly = 0;
+  int32_t FramesNotDrawn = 0;
+  int32_t FramePending = 0;
   int32_t WaveFileOpen = 0;
   int32_t WaveFileEnded = 0;
   int32_t EofNotify = 1;

@@ -80,14 +80,19 @@ int RunAnalyze(const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bo
       if (count == o.Average) (form.*handler)();
   }
 
-  long frames = 0;
-  form.SpectrumBox->OnPaint = [&frames] { ++frames; };
+  // Only the last frame is shown, so only the last frame is drawn; the
+  // levels, hold and averaging of every block are kept as the window keeps
+  // them.
+  S.DrawLastFrameOnly = o.DrawEveryFrame ? 0 : 1;
+  long paints = 0;
+  form.SpectrumBox->OnPaint = [&paints] { ++paints; };
+  auto frames = [&] { return paints + S.FramesNotDrawn; };
   if (!o.All && o.Blocks <= 1) {
     form.SingleBtnClick();
   } else {
     form.StartBtnClick();
     int64_t lastShown = -1;
-    while (S.AnalyzerActive == 1 && (o.All || frames < o.Blocks)) {
+    while (S.AnalyzerActive == 1 && (o.All || frames() < o.Blocks)) {
       platform.Idle(S.DisplayIntervalMs);
       if (progress && o.All && total > 0) {
         const int64_t percent = (total - S.WaveDataRemaining) * 100 / total;
@@ -101,8 +106,10 @@ int RunAnalyze(const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bo
       err << "\n";
     }
   }
+  const long analysed = frames();
+  form.DrawPendingFrame();
   if (ReportMessages(platform, shown, err)) return 1;
-  if (frames == 0) {
+  if (analysed == 0) {
     err << "zorvane-cli: " << o.File << " holds no whole block at this transform size\n";
     return 1;
   }
@@ -110,7 +117,7 @@ int RunAnalyze(const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bo
   char line[64];
   std::snprintf(line, sizeof line, "%.1f", static_cast<double>(S.PeakFrequency));
   out << "Peak Frequency = " << (S.DisplayMode == 2 ? "-" : line) << "\n";
-  out << "Blocks analysed = " << frames << "\n";
+  out << "Blocks analysed = " << analysed << "\n";
   for (const std::string* image : {&o.Png, &o.Bmp}) {
     if (!image->empty() && !SaveImageFile(form.DisplayBitmap, *image)) {
       err << "zorvane-cli: cannot write " << *image << "\n";

@@ -16,7 +16,8 @@ struct AnalyzeOptions {
   int Blocks = 0;                     // blocks to analyse; 0 with All false: one (SINGLE)
   bool All = false;                   // to the end of the data
   std::string Png, Bmp, Csv;
-  bool Bins = false;  // CSV per transform bin
+  bool Bins = false;            // CSV per transform bin
+  bool DrawEveryFrame = false;  // draw every block's frame, as the window does
 };
 
 // Runs the file through the instrument's own handlers on a virtual clock

@@ -49,16 +49,6 @@ Bitmap FromQImage(const QImage& image) {
   return bitmap;
 }
 
-QImage ViewAsQImage(const Bitmap& bitmap) {
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return QImage();
-  return QImage(reinterpret_cast<const uchar*>(bitmap.Row(0)), bitmap.Width(), bitmap.Height(),
-                static_cast<qsizetype>(bitmap.Width()) * 4, QImage::Format_RGBX8888);
-#else
-  return ToQImage(bitmap);
-#endif
-}
-
 QtPlatform::QtPlatform() : dispatcher_(QAbstractEventDispatcher::instance()) {
   clock_.start();
   deadline_.setSingleShot(true);

@@ -68,9 +68,5 @@ class QtPlatform : public Platform {
 // A bitmap as a Qt image (colours converted from 0x00BBGGRR), and back.
 QImage ToQImage(const Bitmap& bitmap);
 Bitmap FromQImage(const QImage& image);
-// A bitmap's pixels seen as a Qt image without copying them: 0x00BBGGRR in
-// memory is Qt's RGBX8888 on little-endian machines. Valid while the bitmap
-// is neither resized nor destroyed.
-QImage ViewAsQImage(const Bitmap& bitmap);
 
 }  // namespace zorvane

@@ -94,8 +94,18 @@ void PlotWidget::paintEvent(QPaintEvent*) {
   const QColor back(model_.BackColor() & 0xFF, (model_.BackColor() >> 8) & 0xFF,
                     (model_.BackColor() >> 16) & 0xFF);
   p.fillRect(rect(), back);
-  // Drawn straight from the form's pixels: no copy and no allocation per frame.
-  p.drawImage(0, 0, ViewAsQImage(form_.DisplayBitmap));
+  const Bitmap& bitmap = form_.DisplayBitmap;
+  if (bitmap.Width() <= 0 || bitmap.Height() <= 0) return;
+  if (frame_.width() != bitmap.Width() || frame_.height() != bitmap.Height())
+    frame_ = QImage(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const Color* __restrict src = bitmap.Row(y);
+    QRgb* __restrict line = reinterpret_cast<QRgb*>(frame_.scanLine(y));
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      line[x] = 0xFF000000u | (__builtin_bswap32(src[x]) >> 8);  // 0x00BBGGRR to 0xFFRRGGBB
+    }
+  }
+  p.drawImage(0, 0, frame_);
 }
 
 void PlotWidget::mousePressEvent(QMouseEvent* e) {

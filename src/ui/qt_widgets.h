@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QImage>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -29,6 +30,10 @@ class PlotWidget : public QWidget {
   Control& model_;
   int cursor_ = -1;
   Color cursorBack_ = 0;
+  // The form's pixels in the window's own pixel format, kept between frames:
+  // drawing them then needs no conversion (which Qt would spread over its
+  // thread pool at every frame).
+  QImage frame_;
 };
 
 // A one-line text entry whose key presses go through the model's key filter
