@@ -4,8 +4,10 @@
 # test's own home (a "type pulse" PCM for each sink and each monitor, with a
 # hint so that PortAudio lists them). zorvane-cli must list them, play its
 # tone into sink A when told to, and its analyzer must find the tone on A's
-# monitor and not on B's. A name that matches nothing ends the program with
-# status 1 and the candidates listed.
+# monitor and not on B's. Devices that refuse every format (PCMs of a sink
+# that does not exist) must give the generator's and the analyzer's
+# described failures when they are chosen, never a crash. A name that
+# matches nothing ends the program with status 1 and the candidates listed.
 # Exits 77 (skipped) when no server with the zloop sink is reachable.
 set -uo pipefail
 
@@ -50,6 +52,8 @@ mkdir -p "$work/home/.config"
     printf 'pcm.%s_in {\n  type pulse\n  device %s.monitor\n  hint { show on description "Zorvane test monitor %s" }\n}\n' \
       "$sink" "$sink" "$sink"
   done
+  printf 'pcm.zgone_%s {\n  type pulse\n  device %s\n  hint { show on description "No such sink" }\n}\n' \
+    out zdev_nosuch in zdev_nosuch.monitor
 } > "$work/home/.asoundrc"
 
 # A short latency on A's monitor, so that the tone reaches it at once.
@@ -108,6 +112,26 @@ analyze() {
 
 analyze matching zdev_a_in seen
 analyze other zdev_b_in unseen
+
+# refused NAME OPTION SCRIPT MESSAGE: the chosen device refuses the format;
+# the first message must be the described one, and the program must end.
+refused() {
+  local name=$1 option=$2 steps=$3 message=$4 out rc first
+  printf "$steps" > "$work/$name.zvs"
+  out=$(run script "$option" "$work/$name.zvs" 2> "$work/$name.err")
+  rc=$?
+  first=$(echo "$out" | grep -m1 '^message')
+  if [ $rc -gt 1 ] || [ "$first" != "message [Wave Device Message] $message" ] ||
+     ! echo "$out" | grep -qx terminated; then
+    fail "$name: status $rc, output: $out"
+    sed "s/^/  $name stderr: /" "$work/$name.err"
+  else
+    echo "ok   $name: $first"
+  fi
+}
+refused refused_output --output-device=zgone_out 'quit\n' "Could not handle the output WAVE format"
+refused refused_input --input-device=zgone_in 'click StartBtn\nwait 1000\nquit\n' \
+  "Could not open the input wave device"
 
 # A name that matches nothing, or more than one device.
 out=$(run script --input-device=zdev_c < /dev/null 2>&1)
