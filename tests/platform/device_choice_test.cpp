@@ -88,9 +88,6 @@ TEST(DeviceChoice, AnAmbiguousOrEmptyNameListsTheCandidates) {
   // Numbers too long for an int, signs and blanks are names, and match nothing.
   for (const char* text : {"99999999999999999999", "-1", " 3", "+3"})
     EXPECT_FALSE(Match(text, DeviceDirection::Output).ok) << text;
-}
-
-TEST(DeviceChoice, NoDevicesAtAll) {
   int index = -1;
   std::string error;
   EXPECT_FALSE(MatchAudioDevice("pulse", {}, DeviceDirection::Input, index, error));

@@ -83,15 +83,6 @@ TEST_F(DesktopView, ChoicesShowRadioMarksCommandsNoneAndEachGroupStaysApart) {
   for (const char* command : {"OpenWavefile1", "ExportData1", "Print1", "Exit1", "HelpMenu1",
                               "About1", "ZeroCal1", "AudioDevices1", "CopyForm1"})
     EXPECT_FALSE(window.ActionFor(command)->isCheckable()) << command;
-
-  // The model still decides: a rate no item offers leaves the whole group unmarked.
-  window.ActionFor("N21")->trigger();
-  EXPECT_TRUE(window.ActionFor("N21")->isChecked());
-  EXPECT_FALSE(window.ActionFor("N201")->isChecked());
-  for (const char* rate : {"N80001", "N110251", "N220501", "N441001", "N480001"})
-    form.Find(rate)->SetChecked(false);
-  for (const char* rate : {"N80001", "N110251", "N220501", "N441001", "N480001"})
-    EXPECT_FALSE(window.ActionFor(rate)->isChecked()) << rate;
 }
 
 TEST_F(DesktopView, MenuTitlesTakeAltLettersAndCommandsTheUsualShortcuts) {
