@@ -404,6 +404,7 @@ void TZorvaneForm::WireAcquisition() {
       {"CloseWavefile1", &TZorvaneForm::CloseWavefile1Click},
       {"SoundBoard1", &TZorvaneForm::SoundBoard1Click},
       {"WaveFile1", &TZorvaneForm::WaveFile1Click},
+      {"AudioDevices1", &TZorvaneForm::AudioDevices1Click},
   });
 }
 

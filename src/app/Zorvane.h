@@ -19,6 +19,7 @@
 namespace zorvane {
 
 class TBaseForm;
+class AudioDeviceChooser;
 
 // Folder that holds the configuration and help files: $XDG_CONFIG_HOME/zorvane,
 // or ~/.config/zorvane.
@@ -268,6 +269,11 @@ class TZorvaneForm {
   void CloseWavefile1Click();
   void SoundBoard1Click();
   void WaveFile1Click();
+  // Data Source > Audio Devices…: the dialog of the sound card's devices.
+  // The item is enabled once a chooser is attached (only the sound card
+  // has devices to choose); the chooser must outlive the form.
+  void AttachAudioDevices(AudioDeviceChooser* chooser);
+  void AudioDevices1Click();
   void WaveFileStart();
 
   // ---- Export and external tools ----
@@ -337,6 +343,7 @@ class TZorvaneForm {
   std::unique_ptr<uint8_t[]> captureA_, captureB_, output_;
   std::unique_ptr<WorkArrays> work_;
   std::string settingsFolder_;
+  AudioDeviceChooser* deviceChooser_ = nullptr;
   bool outputDeviceOpen_ = false;
   bool destroyed_ = false;
 };

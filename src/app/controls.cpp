@@ -102,6 +102,7 @@ void Control::SetPosition(int p) {
 
 void Control::SetText(const std::string& t) {
   text_ = t;
+  allSelected_ = false;
   Changed();
   if (OnChange) OnChange();
 }
@@ -132,18 +133,28 @@ void Control::UserScroll(int p) {
 void Control::UserKey(char key) {
   if (!enabled_) return;
   if (OnKeyPress) OnKeyPress(key);
-  if (key == 0 || readOnly_) return;
-  // In place: typing a long text costs time in proportion to its length.
-  if (key == '\b') {
+  if (key == 0 || readOnly_ || key == '\r') return;
+  if (allSelected_) {
+    allSelected_ = false;
+    if (key == '\b')
+      text_.clear();
+    else
+      text_.assign(1, key);
+  } else if (key == '\b') {
+    // In place: typing a long text costs time in proportion to its length.
     if (text_.empty()) return;
     text_.pop_back();
-  } else if (key != '\r') {
-    text_.push_back(key);
   } else {
-    return;
+    text_.push_back(key);
   }
   Changed();
   if (OnChange) OnChange();
+}
+
+void Control::SelectAll() {
+  if (allSelected_ || text_.empty()) return;
+  allSelected_ = true;
+  Changed();
 }
 
 void Control::UserKeyUp(int vkey) {

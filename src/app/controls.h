@@ -89,6 +89,20 @@ class Control {
   bool Checked() const { return checked_; }
   void SetChecked(bool c);
   bool IsSeparator() const { return caption_ == "-"; }
+  // How a menu item shows its check mark: a command has none, an item of a
+  // group of choices (items sharing a group number above 0) a radio mark,
+  // a checkable item outside a group a check box.
+  int RadioGroup() const { return radioGroup_; }
+  bool Checkable() const { return checkable_ || radioGroup_ > 0; }
+  void SetRadioGroup(int group) { radioGroup_ = group; }
+  void SetCheckable(bool c) { checkable_ = c; }
+  // The caption's letter that opens the menu with Alt (its index in the
+  // caption, -1 for none), and the key sequence that runs the item
+  // ("Ctrl+O", "F1"; empty for none).
+  int Mnemonic() const { return mnemonic_; }
+  void SetMnemonic(int at) { mnemonic_ = at; }
+  const std::string& Shortcut() const { return shortcut_; }
+  void SetShortcut(const std::string& keys) { shortcut_ = keys; }
 
   // Scroll bars and track bars.
   int Min() const { return min_; }
@@ -107,6 +121,10 @@ class Control {
   void Clear() { SetText(""); }
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool r);
+  // The whole text selected (Ctrl+A): the next key that edits replaces it.
+  // Any change of the text ends the selection.
+  bool AllSelected() const { return allSelected_; }
+  void SelectAll();
 
   // Timers.
   int Interval() const { return interval_; }
@@ -128,7 +146,9 @@ class Control {
   // User actions, as the toolkit delivers them.
   void Click();            // only when enabled
   void UserScroll(int p);  // a scroll or track bar moved by the user
-  void UserKey(char key);  // key press, then (if the filter let it through) into the text
+  // Key press, then (if the filter let it through) into the text, replacing
+  // it when all of it is selected.
+  void UserKey(char key);
   void UserKeyUp(int vkey);
 
   // Asks views to repaint the control (a paint box whose image changed).
@@ -147,7 +167,9 @@ class Control {
   std::string caption_, hint_, text_;
   Color fontColor_ = colors::Black, color_ = 0xF0F0F0;
   bool enabled_ = true, visible_ = true, checked_ = false, readOnly_ = false, fontBold_ = false;
-  bool alignRight_ = false, bevel_ = true;
+  bool alignRight_ = false, bevel_ = true, checkable_ = false, allSelected_ = false;
+  int radioGroup_ = 0, mnemonic_ = -1;
+  std::string shortcut_;
   int cursor_ = 0;
   int fontHeight_ = 11;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;

@@ -320,7 +320,15 @@ void TZorvaneForm::CreateControls() {
 Control* TZorvaneForm::AddMenu(const std::string& name, const std::string& caption, Control* parent,
                                bool checked) {
   Control* m = Add(name, ControlKind::MenuItem, parent);
-  m->SetCaption(caption);
+  // "&" marks the letter that opens the menu with Alt; the caption itself
+  // goes without it.
+  const size_t mark = caption.find('&');
+  if (mark != std::string::npos && mark + 1 < caption.size()) {
+    m->SetCaption(caption.substr(0, mark) + caption.substr(mark + 1));
+    m->SetMnemonic(static_cast<int>(mark));
+  } else {
+    m->SetCaption(caption);
+  }
   m->SetChecked(checked);
   return m;
 }
@@ -332,7 +340,7 @@ void TZorvaneForm::CreateMenu() {
     AddMenu("Separator" + std::to_string(++sep), "-", parent);
   };
 
-  Control* file = AddMenu("File1", "File", MainMenu);
+  Control* file = AddMenu("File1", "&File", MainMenu);
   AddMenu("OpenWavefile1", "Open Wavefile", file);
   AddMenu("CloseWavefile1", "Close Wavefile", file);
   separator(file);
@@ -351,7 +359,7 @@ void TZorvaneForm::CreateMenu() {
   separator(file);
   AddMenu("Exit1", "Exit", file);
 
-  Control* sweep = AddMenu("Sweep1", "Sweep", MainMenu);
+  Control* sweep = AddMenu("Sweep1", "&Sweep", MainMenu);
   Control* points = AddMenu("NumberPoints1", "Number Points", sweep);
   AddMenu("N32", " 32", points);
   AddMenu("N64", " 64", points);
@@ -366,7 +374,7 @@ void TZorvaneForm::CreateMenu() {
   AddMenu("SwpCal1", "Calibrate", sweep);
   AddMenu("ZeroCal1", "Zero Calibration", sweep);
 
-  Control* source = AddMenu("DataSource1", "Data Source", MainMenu);
+  Control* source = AddMenu("DataSource1", "&Data Source", MainMenu);
   AddMenu("SoundBoard1", "Soundboard", source, true);
   AddMenu("WaveFile1", "Wavefile", source);
   separator(source);
@@ -382,8 +390,10 @@ void TZorvaneForm::CreateMenu() {
   Control* eof = AddMenu("EOFNotify1", "EOF Notify", source);
   AddMenu("EOF_ON", "ON", eof, true);
   AddMenu("EOF_OFF", "OFF", eof);
+  separator(source);
+  AddMenu("AudioDevices1", "Audio Devices\u2026", source)->SetEnabled(false);
 
-  Control* display = AddMenu("Display1", "Display", MainMenu);
+  Control* display = AddMenu("Display1", "Dis&play", MainMenu);
   AddMenu("Frequency1", "Frequency", display, true);
   AddMenu("Waterfall1", "Waterfall", display);
   AddMenu("TimeDisplay", "Time", display);
@@ -396,12 +406,12 @@ void TZorvaneForm::CreateMenu() {
   AddMenu("RedGreen2", "Red-Green", wcol);
   AddMenu("BlackandWhite1", "Black-White", wcol);
 
-  Control* channel = AddMenu("Channel1", "Channel", MainMenu);
+  Control* channel = AddMenu("Channel1", "&Channel", MainMenu);
   AddMenu("Mic1", "Mic1", channel, true);
   AddMenu("Left1", "Left", channel);
   AddMenu("Right1", "Right", channel);
 
-  Control* trace = AddMenu("Trace1", "Trace", MainMenu);
+  Control* trace = AddMenu("Trace1", "&Trace", MainMenu);
   AddMenu("Black2", "Black", trace);
   AddMenu("Aqua1", "Aqua", trace);
   AddMenu("Lime1", "Lime", trace);
@@ -409,33 +419,33 @@ void TZorvaneForm::CreateMenu() {
   AddMenu("Yellow1", "Yellow", trace, true);
   AddMenu("White2", "White", trace);
 
-  Control* background = AddMenu("Background1", "Background", MainMenu);
+  Control* background = AddMenu("Background1", "&Background", MainMenu);
   AddMenu("Black1", "Black", background, true);
   AddMenu("White1", "White", background);
 
-  Control* cursor = AddMenu("Cursor1", "Cursor", MainMenu);
+  Control* cursor = AddMenu("Cursor1", "C&ursor", MainMenu);
   AddMenu("Arrow1", "Arrow", cursor, true);
   AddMenu("Cross1", "Cross", cursor);
   AddMenu("Magnify1", "Open Cross", cursor);
 
-  Control* refLine = AddMenu("RefLine1", "Ref.Line", MainMenu);
+  Control* refLine = AddMenu("RefLine1", "&Ref.Line", MainMenu);
   AddMenu("ON1", "On", refLine, true);
   AddMenu("OFF1", "Off", refLine);
 
-  Control* size = AddMenu("Size1", "Size", MainMenu);
+  Control* size = AddMenu("Size1", "Si&ze", MainMenu);
   AddMenu("N10241", "1024", size, true);
   AddMenu("N20481", "2048", size);
   AddMenu("N40961", "4096", size);
   AddMenu("N81921", "8192", size);
 
-  Control* rate = AddMenu("Rate1", "Rate", MainMenu);
+  Control* rate = AddMenu("Rate1", "Rat&e", MainMenu);
   AddMenu("N80001", "8000", rate);
   AddMenu("N110251", "11025", rate);
   AddMenu("N220501", "22050", rate);
   AddMenu("N441001", "44100", rate, true);
   AddMenu("N480001", "48000", rate);
 
-  Control* avg = AddMenu("Avg1", "Avg", MainMenu);
+  Control* avg = AddMenu("Avg1", "&Avg", MainMenu);
   AddMenu("N21", "2", avg);
   AddMenu("N41", "4", avg);
   AddMenu("N61", "6", avg);
@@ -444,9 +454,25 @@ void TZorvaneForm::CreateMenu() {
   AddMenu("N201", "20", avg, true);
   AddMenu("N401", "40", avg);
 
-  Control* help = AddMenu("Help1", "Help", MainMenu);
+  Control* help = AddMenu("Help1", "&Help", MainMenu);
   AddMenu("HelpMenu1", "Help Menu", help);
   AddMenu("About1", "About", help);
+
+  // The groups of choices show radio marks; Calibrate is checked while it runs.
+  int group = 0;
+  for (Control* parent : {points, loop, source, speed, eof, display, wcol, channel, trace,
+                          background, cursor, refLine, size, rate, avg}) {
+    ++group;
+    for (Control* item : parent->Children())
+      if (item->Children().empty() && !item->IsSeparator() && item->Name() != "AudioDevices1")
+        item->SetRadioGroup(group);
+  }
+  Find("SwpCal1")->SetCheckable(true);
+  Find("OpenWavefile1")->SetShortcut("Ctrl+O");
+  Find("ExportData1")->SetShortcut("Ctrl+E");
+  Find("Print1")->SetShortcut("Ctrl+P");
+  Find("Exit1")->SetShortcut("Ctrl+Q");
+  Find("HelpMenu1")->SetShortcut("F1");
 }
 
 }  // namespace zorvane

@@ -1,6 +1,8 @@
 // zorvane-cli: the instrument without a window.
-//   zorvane-cli script [--audio=system|loopback[:FILTER,...]] [FILE]
+//   zorvane-cli script [--audio=system|loopback[:FILTER,...]] [--input-device=NAME]
+//                      [--output-device=NAME] [FILE]
 //       the remote control (standard input without FILE)
+//   zorvane-cli devices                                   the sound devices PortAudio offers
 //   zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav
 //   zorvane-cli record [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
 //   zorvane-cli analyze FILE.wav [options]                a WAV file through the analyzer
@@ -24,7 +26,18 @@ using namespace zorvane;
 
 namespace {
 
-int RunScript(const std::string& audio, const std::string& file) {
+// The devices named on the command line; false (after saying why) when a
+// name matches no device or several.
+bool ChooseDevices(const std::string& output, const std::string& input,
+                   PortAudioDeviceChoice& choice) {
+  std::string error;
+  if (ChoosePortAudioDevices(output, input, choice, error)) return true;
+  std::cerr << "zorvane-cli: " << error << "\n";
+  return false;
+}
+
+int RunScript(const std::string& audio, const std::string& file, const std::string& outputDevice,
+              const std::string& inputDevice) {
   AudioOption option;
   if (!audio.empty()) {
     std::string error;
@@ -33,9 +46,22 @@ int RunScript(const std::string& audio, const std::string& file) {
       return 1;
     }
   }
+  const bool named = !outputDevice.empty() || !inputDevice.empty();
+  if (named && option.Choice == AudioOption::Device::Loopback) {
+    std::cerr << "zorvane-cli: --input-device and --output-device choose sound card devices, "
+                 "not the built-in loopback\n";
+    return 1;
+  }
+  auto choice = std::make_shared<PortAudioDeviceChoice>();
+  if (named) {
+    if (!ChooseDevices(outputDevice, inputDevice, *choice)) return 1;
+    option.Choice = AudioOption::Device::System;
+  }
   std::string description;
   bool system = false;
-  if (option.Choice == AudioOption::Device::System) {
+  if (named) {
+    system = true;
+  } else if (option.Choice == AudioOption::Device::System) {
     if (!PortAudioHasDefaultDevices(&description)) {
       std::cerr << "zorvane-cli: no sound card found (" << description << ")\n";
       return 2;
@@ -50,7 +76,7 @@ int RunScript(const std::string& audio, const std::string& file) {
   WaveOut* out;
   WaveIn* in;
   if (system) {
-    devices = OpenPortAudioDevices();
+    devices = OpenPortAudioDevices(choice);
     out = devices.Out.get();
     in = devices.In.get();
     std::cerr << "zorvane-cli: audio: sound card (" << devices.Description << ")\n";
@@ -100,7 +126,15 @@ int main(int argc, char** argv) {
                      "system (the sound card), loopback (built-in cable) or "
                      "loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], highpass=HZ[/Q], "
                      "peak=HZ/Q/DB, noise=DBFS");
+  std::string outputDevice, inputDevice;
+  const char* deviceHelp = "a unique part of the device's name, or its number (see devices)";
+  script->add_option("--output-device", outputDevice,
+                     std::string("sound card output: ") + deviceHelp);
+  script->add_option("--input-device", inputDevice, std::string("sound card input: ") + deviceHelp);
   script->add_option("FILE", file, "script file (standard input when absent)");
+
+  CLI::App* devicesCommand =
+      app.add_subcommand("devices", "List the sound devices PortAudio offers, the defaults marked");
 
   std::string waveform = "sine", outPath;
   double freq = 1000.0, seconds = 1.0;
@@ -120,6 +154,7 @@ int main(int argc, char** argv) {
   record->add_option("--rate", rec.Rate, "samples per second")->check(CLI::Range(1000, 192000));
   record->add_option("--channels", rec.Channels, "1 or 2")->check(CLI::IsMember({1, 2}));
   record->add_option("--bits", rec.BitsPerSample, "8 or 16")->check(CLI::IsMember({8, 16}));
+  record->add_option("--input-device", inputDevice, std::string("sound card input: ") + deviceHelp);
   record->add_option("OUT", recordPath, "output WAV file")->required();
 
   AnalyzeOptions an;
@@ -161,14 +196,28 @@ int main(int argc, char** argv) {
   }
 
   if (analyze->parsed()) return RunAnalyze(an, std::cout, std::cerr, ::isatty(2) != 0);
-  if (script->parsed()) return RunScript(audio, file);
+  if (script->parsed()) return RunScript(audio, file, outputDevice, inputDevice);
+  if (devicesCommand->parsed()) {
+    const std::vector<AudioDeviceInfo> list = PortAudioDeviceList();
+    if (list.empty()) {
+      std::string description;
+      PortAudioHasDefaultDevices(&description);
+      std::cerr << "zorvane-cli: no sound devices (" << description << ")\n";
+      return 2;
+    }
+    std::cout << FormatDeviceList(list);
+    return 0;
+  }
   if (record->parsed()) {
     std::string description, error;
-    if (!PortAudioHasDefaultDevices(&description)) {
+    auto choice = std::make_shared<PortAudioDeviceChoice>();
+    if (!inputDevice.empty()) {
+      if (!ChooseDevices("", inputDevice, *choice)) return 1;
+    } else if (!PortAudioHasDefaultDevices(&description)) {
       std::cerr << "zorvane-cli: no sound card found (" << description << ")\n";
       return 2;
     }
-    AudioDevices devices = OpenPortAudioDevices();
+    AudioDevices devices = OpenPortAudioDevices(choice);
     HeadlessPlatform platform(false);
     if (!RecordToFile(*devices.In, platform, rec, recordPath, std::cout, &error)) {
       std::cerr << "zorvane-cli: " << error << "\n";

@@ -24,6 +24,7 @@ constexpr const char* kBoundTitle = "Frequency Set";
 constexpr const char* kAppTitle = "Zorvane Function-Sweep Generator";
 constexpr float kLowestFrequency = 20.0f;
 constexpr int kScrollBottom = 20000;
+constexpr int kEscapeKey = 27;
 
 // The three decades share the scroll bar's span 20000..200000; they differ
 // in hertz per position unit and in the steps, so that an arrow click is
@@ -206,8 +207,20 @@ void TZorvaneForm::FrequencyDisplayKeyPress(char& key) {
 }
 
 // Releasing Enter confirms a second time, whatever the colour says.
+// Releasing Escape gives up the edit: the box shows the frequency in force
+// again (not during a sweep, which shows its own frequencies).
 void TZorvaneForm::FrequencyDisplayKeyUp(int& key) {
-  if (S.MusicMode != 0 || key != 13) return;
+  if (S.MusicMode != 0) return;
+  if (key == kEscapeKey) {
+    if (S.SweepMode == 1) return;
+    S.FunctionFrequency = S.OutputFrequency;
+    WriteText(FrequencyDisplay, Format("%.1f", S.FunctionFrequency));
+    FrequencyDisplay->SetFontColor(kInForce);
+    FrequencyEditSeen = false;
+    ShowMusicalNote();
+    return;
+  }
+  if (key != 13) return;
   const Entry e = ReadEntry(*this);
   if (e == Entry::NotANumber) return;
   if (e == Entry::Accepted) SetFreqBtnClick();

@@ -17,6 +17,7 @@
 namespace zorvane {
 
 class Control;
+class AudioDevicesDialogModel;
 
 class Platform {
  public:
@@ -42,6 +43,10 @@ class Platform {
   virtual std::optional<std::string> SaveFileDialog(const std::string& title,
                                                     const std::string& defaultExt) = 0;
   virtual bool CopyImageToClipboard(const Bitmap& image) = 0;
+  // The dialog of the sound devices, mirroring `model` (the view selects its
+  // rows as the user does); true when the user confirmed the choice. Without
+  // a screen there is no dialog.
+  virtual bool ChooseAudioDevices(AudioDevicesDialogModel& /*model*/) { return false; }
   // Printer set-up dialog; false when the user cancelled it.
   virtual bool PrinterSetup() = 0;
   // Prints the image on one page of the printer chosen in the set-up,

@@ -1,4 +1,5 @@
-// The instrument's window: zorvane [--audio=system|loopback[:FILTER,...]]
+// The instrument's window:
+//   zorvane [--audio=system|loopback[:FILTER,...]] [--input-device=NAME] [--output-device=NAME]
 #include <QApplication>
 #include <QStyleFactory>
 #include <cstring>
@@ -6,6 +7,7 @@
 #include <memory>
 
 #include "app/Zorvane.h"
+#include "app/audio_devices.h"
 #include "platform/audio_option.h"
 #include "platform/loopback/loopback.h"
 #include "platform/portaudio/portaudio_devices.h"
@@ -16,13 +18,27 @@ using namespace zorvane;
 
 int main(int argc, char** argv) {
   AudioOption option;
+  std::string outputDevice, inputDevice;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--audio=", 8) != 0) continue;
+    auto value = [&](const char* name) -> const char* {
+      const size_t n = std::strlen(name);
+      return std::strncmp(argv[i], name, n) == 0 ? argv[i] + n : nullptr;
+    };
+    if (const char* v = value("--output-device=")) outputDevice = v;
+    if (const char* v = value("--input-device=")) inputDevice = v;
+    const char* audio = value("--audio=");
+    if (!audio) continue;
     std::string error;
-    if (!ParseAudioOption(argv[i] + 8, option, error)) {
+    if (!ParseAudioOption(audio, option, error)) {
       std::cerr << "zorvane: " << error << "\n";
       return 1;
     }
+  }
+  const bool named = !outputDevice.empty() || !inputDevice.empty();
+  if (named && option.Choice == AudioOption::Device::Loopback) {
+    std::cerr << "zorvane: --input-device and --output-device choose sound card devices, "
+                 "not the built-in loopback\n";
+    return 1;
   }
   QApplication app(argc, argv);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
@@ -30,7 +46,9 @@ int main(int argc, char** argv) {
 
   std::string description;
   bool system = false;
-  if (option.Choice == AudioOption::Device::System) {
+  if (named) {
+    system = true;
+  } else if (option.Choice == AudioOption::Device::System) {
     if (!PortAudioHasDefaultDevices(&description)) {
       std::cerr << "zorvane: no sound card found (" << description << ")\n";
       return 2;
@@ -45,8 +63,23 @@ int main(int argc, char** argv) {
   AudioDevices devices;
   WaveOut* out;
   WaveIn* in;
+  // The devices named on the command line, or else those chosen in the
+  // window before (remembered beside the settings file).
+  auto choice = std::make_shared<PortAudioDeviceChoice>();
+  AudioDeviceChooser chooser(PortAudioDeviceList, SettingsFolder() + "/zorvane.conf",
+                             [choice](int output, int input) {
+                               choice->Output = output;
+                               choice->Input = input;
+                             });
   if (system) {
-    devices = OpenPortAudioDevices();
+    std::string error;
+    std::vector<std::string> notices;
+    if (!chooser.Start(outputDevice, inputDevice, error, notices)) {
+      std::cerr << "zorvane: " << error << "\n";
+      return 1;
+    }
+    for (const std::string& notice : notices) std::cerr << "zorvane: " << notice << "\n";
+    devices = OpenPortAudioDevices(choice);
     out = devices.Out.get();
     in = devices.In.get();
     std::cerr << "zorvane: audio: sound card (" << devices.Description << ")\n";
@@ -60,6 +93,7 @@ int main(int argc, char** argv) {
   int result = 0;
   {
     TZorvaneForm form(platform, *out, *in);
+    if (system) form.AttachAudioDevices(&chooser);
     for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
       platform.BindTimer(t);
     QtMainWindow window(form);

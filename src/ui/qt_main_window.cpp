@@ -5,11 +5,18 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyle>
+#include <algorithm>
+#include <cmath>
 
 #include "ui/qt_widgets.h"
 
@@ -58,26 +65,82 @@ void FitText(QLabel* label, const QString& text) {
   label->setFont(f);
 }
 
+// A menu caption as Qt shows it: "&" before the Alt letter, a literal "&"
+// doubled.
+QString MenuText(const Control& c) {
+  std::string text;
+  const std::string& caption = c.Caption();
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (static_cast<int>(i) == c.Mnemonic()) text += '&';
+    if (caption[i] == '&') text += '&';
+    text += caption[i];
+  }
+  return QString::fromStdString(text);
+}
+
 }  // namespace
 
 QtMainWindow::QtMainWindow(TZorvaneForm& form) : form_(form) {
   Control* self = form_.Self;
   setWindowTitle(QString::fromStdString(self->Caption()));
-  auto* central = new QWidget(this);
-  SetColors(central, *self, true);
-  setCentralWidget(central);
-  for (Control* child : self->Children()) Build(child, central);
-  central->setFixedSize(self->Width(), self->Height());
+  client_ = new QWidget;
+  SetColors(client_, *self, true);
+  for (Control* child : self->Children()) Build(child, client_);
+  client_->setFixedSize(self->Width(), self->Height());
 
   for (Control* top : form_.MainMenu->Children()) {
-    QMenu* m = menuBar()->addMenu(QString::fromStdString(top->Caption()));
+    QMenu* m = menuBar()->addMenu(MenuText(*top));
     BuildMenu(top, m);
   }
   self->Listen([this](Control& c) {
     setWindowTitle(QString::fromStdString(c.Caption()));
-    if (centralWidget()->width() != c.Width() || centralWidget()->height() != c.Height())
-      centralWidget()->setFixedSize(c.Width(), c.Height());
+    if (client_->width() != c.Width() || client_->height() != c.Height()) {
+      client_->setFixedSize(c.Width(), c.Height());
+      FitToScreen();
+    }
   });
+  FitToScreen();
+}
+
+void QtMainWindow::FitToScreen() {
+  // The room the screen leaves for the client area: its available area less
+  // the menu bar and a window manager's frame.
+  const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  const QRect available = screen ? screen->availableGeometry() : QRect();
+  const int frame = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+  const int border = 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+  const double roomW = available.width() - border;
+  const double roomH = available.height() - menuBar()->sizeHint().height() - frame - border;
+  double factor = 1.0;
+  if (!available.isEmpty() && roomW > 0 && roomH > 0)
+    factor = std::min({1.0, roomW / client_->width(), roomH / client_->height()});
+
+  if (factor < 1.0) {
+    // Shown smaller through a graphics view; mouse and key events reach the
+    // widgets at their own coordinates.
+    if (!scaler_) {
+      takeCentralWidget();
+      auto* scene = new QGraphicsScene(this);
+      scaler_ = new QGraphicsView(scene);
+      scaler_->setFrameShape(QFrame::NoFrame);
+      scaler_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      scaler_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      scaler_->setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                              QPainter::TextAntialiasing);
+      client_->setParent(nullptr);
+      scene->addWidget(client_);
+      setCentralWidget(scaler_);
+    }
+    scaler_->scene()->setSceneRect(0, 0, client_->width(), client_->height());
+    scaler_->setTransform(QTransform::fromScale(factor, factor));
+    scaler_->setFixedSize(static_cast<int>(std::floor(client_->width() * factor)),
+                          static_cast<int>(std::floor(client_->height() * factor)));
+  } else if (centralWidget() != client_) {
+    setCentralWidget(client_);
+  }
+  scale_ = factor;
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   adjustSize();
   setFixedSize(sizeHint());
 }
@@ -210,16 +273,30 @@ void QtMainWindow::BuildMenu(Control* item, QMenu* menu) {
       continue;
     }
     if (!child->Children().empty()) {
-      QMenu* sub = menu->addMenu(QString::fromStdString(child->Caption()));
+      QMenu* sub = menu->addMenu(MenuText(*child));
       BuildMenu(child, sub);
       continue;
     }
-    QAction* a = menu->addAction(QString::fromStdString(child->Caption()));
+    QAction* a = menu->addAction(MenuText(*child));
     actions_[child->Name()] = a;
-    a->setCheckable(true);
+    a->setCheckable(child->Checkable());
+    if (child->RadioGroup() > 0) {
+      // Radio marks; the model decides which item is checked, and may check none.
+      QActionGroup*& group = groups_[child->RadioGroup()];
+      if (!group) {
+        group = new QActionGroup(this);
+        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+      }
+      group->addAction(a);
+    }
+    if (!child->Shortcut().empty()) {
+      a->setShortcut(QKeySequence(QString::fromStdString(child->Shortcut())));
+      // The window's shortcuts work wherever the focus is inside it.
+      a->setShortcutContext(Qt::WindowShortcut);
+    }
     auto sync = [a](Control& m) {
       const QSignalBlocker block(a);
-      a->setText(QString::fromStdString(m.Caption()));
+      a->setText(MenuText(m));
       a->setChecked(m.Checked());
       a->setEnabled(m.Enabled());
       a->setVisible(m.Visible());

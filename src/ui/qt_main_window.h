@@ -10,6 +10,7 @@
 #include "app/Zorvane.h"
 
 class QMenu;
+class QGraphicsView;
 
 namespace zorvane {
 
@@ -23,6 +24,11 @@ class QtMainWindow : public QMainWindow {
   // The widget that shows a control model (nullptr for menu items, timers).
   QWidget* WidgetFor(const std::string& name) const;
   class QAction* ActionFor(const std::string& name) const;
+  // The widget that holds the form's controls at the form's own size.
+  QWidget* Client() const { return client_; }
+  // How much smaller than the form's size the client is shown: 1 unless
+  // the form would not fit the screen's available area.
+  double Scale() const { return scale_; }
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -31,11 +37,18 @@ class QtMainWindow : public QMainWindow {
  private:
   QWidget* Build(Control* c, QWidget* parent);
   void BuildMenu(Control* item, QMenu* menu);
+  // Shows the client at its size when the window then fits the screen's
+  // available area, and scaled down to fit otherwise.
+  void FitToScreen();
 
   TZorvaneForm& form_;
   std::map<std::string, QWidget*> widgets_;
   std::map<std::string, class QAction*> actions_;
+  std::map<int, class QActionGroup*> groups_;
   bool closing_ = false;
+  QWidget* client_ = nullptr;
+  QGraphicsView* scaler_ = nullptr;
+  double scale_ = 1.0;
 };
 
 }  // namespace zorvane

@@ -3,16 +3,22 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QImage>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QThread>
+#include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/audio_devices.h"
 #include "ui/qt_main_window.h"
 
 namespace zorvane {
@@ -150,6 +156,34 @@ QPrinter& QtPlatform::Printer() {
   return *printer_;
 }
 
+bool QtPlatform::ChooseAudioDevices(AudioDevicesDialogModel& model) {
+  QDialog d(owner_);
+  d.setWindowTitle("Audio Devices");
+  auto* layout = new QVBoxLayout(&d);
+  auto addList = [&](const char* caption, const char* name, DeviceDirection direction) {
+    auto* list = new QListWidget(&d);
+    list->setObjectName(name);
+    auto* label = new QLabel(caption, &d);
+    label->setBuddy(list);
+    for (const std::string& entry : model.Entries(direction))
+      list->addItem(QString::fromStdString(entry));
+    list->setCurrentRow(model.Row(direction));
+    QObject::connect(list, &QListWidget::currentRowChanged,
+                     [&model, direction](int row) { model.SelectRow(direction, row); });
+    layout->addWidget(label);
+    layout->addWidget(list);
+  };
+  addList("&Output (the generator plays here):", "OutputDevices", DeviceDirection::Output);
+  addList("&Input (the analyzer listens here):", "InputDevices", DeviceDirection::Input);
+  layout->addWidget(new QLabel("A new choice is used the next time a device is opened.", &d));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+  layout->addWidget(buttons);
+  d.resize(480, 360);
+  return d.exec() == QDialog::Accepted;
+}
+
 bool QtPlatform::PrinterSetup() {
   QPrintDialog d(&Printer(), owner_);
   return d.exec() == QDialog::Accepted;
@@ -176,8 +210,8 @@ bool QtPlatform::StartProgram(const std::string& path, const std::vector<std::st
 
 std::optional<Bitmap> QtPlatform::GrabForm(const Control& form) {
   auto* window = qobject_cast<QtMainWindow*>(owner_);
-  if (!window || window->Form().Self != &form || !window->centralWidget()) return std::nullopt;
-  QWidget* client = window->centralWidget();
+  if (!window || window->Form().Self != &form || !window->Client()) return std::nullopt;
+  QWidget* client = window->Client();
   QImage image = client->grab().toImage();
   // On a high-density screen the grab holds more pixels than the window's
   // own; the form image keeps the client size.

@@ -145,11 +145,34 @@ void EntryWidget::Sync() {
     setCursorPosition(static_cast<int>(t.size()));
   }
   setReadOnly(model_.ReadOnly());
+  if (model_.AllSelected() && selectedText() != t) selectAll();
+}
+
+bool EntryWidget::event(QEvent* e) {
+  if (e->type() == QEvent::ShortcutOverride) {
+    // The box keeps only the keys it uses (text, Backspace, Enter, Escape,
+    // paste, select all); every other key with Ctrl or Alt, and the function
+    // keys, stay the window's shortcuts.
+    auto* k = static_cast<QKeyEvent*>(e);
+    const Qt::KeyboardModifiers mods = k->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    const bool functionKey = k->key() >= Qt::Key_F1 && k->key() <= Qt::Key_F35;
+    if (k->matches(QKeySequence::Paste) || k->matches(QKeySequence::SelectAll) ||
+        (mods == Qt::NoModifier && !functionKey))
+      e->accept();
+    else
+      e->ignore();
+    return true;
+  }
+  return QLineEdit::event(e);
 }
 
 void EntryWidget::keyPressEvent(QKeyEvent* e) {
   if (e->matches(QKeySequence::Paste)) {
     insertFromClipboard();
+    return;
+  }
+  if (e->matches(QKeySequence::SelectAll)) {
+    model_.SelectAll();
     return;
   }
   char c = 0;
@@ -183,6 +206,8 @@ void EntryWidget::keyReleaseEvent(QKeyEvent* e) {
     vk = 13;
   else if (vk == Qt::Key_Backspace)
     vk = 8;
+  else if (vk == Qt::Key_Escape)
+    vk = 27;
   else if (vk > 0xFF)
     vk = 0;
   if (vk != 0) model_.UserKeyUp(vk);

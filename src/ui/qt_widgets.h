@@ -45,6 +45,7 @@ class EntryWidget : public QLineEdit {
   void Sync();
 
  protected:
+  bool event(QEvent* e) override;
   void keyPressEvent(class QKeyEvent* e) override;
   void keyReleaseEvent(class QKeyEvent* e) override;
   void insertFromClipboard();

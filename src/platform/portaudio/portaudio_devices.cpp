@@ -20,9 +20,29 @@ namespace {
 
 constexpr uint32_t kLoopForever = 0xFFFFFFFFu;
 
-PaStreamParameters OutputParameters(const WaveFormat& fmt) {
+using Choice = std::shared_ptr<const PortAudioDeviceChoice>;
+
+// The device a choice names, when PortAudio still knows it with channels in
+// that direction; otherwise the default.
+PaDeviceIndex ChosenDevice(int chosen, bool input) {
+  if (chosen >= 0 && chosen < Pa_GetDeviceCount()) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(chosen);
+    if (info && (input ? info->maxInputChannels : info->maxOutputChannels) > 0) return chosen;
+  }
+  return input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+}
+
+PaDeviceIndex OutputDevice(const Choice& choice) {
+  return ChosenDevice(choice ? choice->Output : PortAudioDeviceChoice::kDefault, false);
+}
+
+PaDeviceIndex InputDevice(const Choice& choice) {
+  return ChosenDevice(choice ? choice->Input : PortAudioDeviceChoice::kDefault, true);
+}
+
+PaStreamParameters OutputParameters(PaDeviceIndex device, const WaveFormat& fmt) {
   PaStreamParameters p{};
-  p.device = Pa_GetDefaultOutputDevice();
+  p.device = device;
   p.channelCount = fmt.Channels;
   p.sampleFormat = pa::SampleFormatFor(fmt);
   const PaDeviceInfo* info = p.device == paNoDevice ? nullptr : Pa_GetDeviceInfo(p.device);
@@ -32,9 +52,9 @@ PaStreamParameters OutputParameters(const WaveFormat& fmt) {
   return p;
 }
 
-PaStreamParameters InputParameters(const WaveFormat& fmt) {
+PaStreamParameters InputParameters(PaDeviceIndex device, const WaveFormat& fmt) {
   PaStreamParameters p{};
-  p.device = Pa_GetDefaultInputDevice();
+  p.device = device;
   p.channelCount = fmt.Channels;
   p.sampleFormat = pa::SampleFormatFor(fmt);
   const PaDeviceInfo* info = p.device == paNoDevice ? nullptr : Pa_GetDeviceInfo(p.device);
@@ -82,6 +102,7 @@ void MarkDone(WaveHeader* hdr) {
 // an idle handle keeps the sound card free.
 struct OutputHandle {
   WaveFormat Format;
+  PaDeviceIndex Device = paNoDevice;  // the device chosen when the handle was opened
   PaStream* Stream = nullptr;
   WaveHeader* Header = nullptr;  // the buffer written and not yet reset
 
@@ -164,7 +185,8 @@ int OutputCallback(const void*, void* output, unsigned long frames,
 
 class PortAudioOut : public WaveOut {
  public:
-  explicit PortAudioOut(std::shared_ptr<pa::Library> library) : library_(std::move(library)) {}
+  PortAudioOut(std::shared_ptr<pa::Library> library, Choice choice)
+      : library_(std::move(library)), choice_(std::move(choice)) {}
   ~PortAudioOut() override {
     for (auto& [handle, h] : handles_) CloseStream(h->Stream);
   }
@@ -173,16 +195,18 @@ class PortAudioOut : public WaveOut {
 
   uint32_t Open(WaveHandle* handle, const WaveFormat& fmt, uint32_t flags) override {
     if (!library_->Ok()) return MMSYSERR_NODRIVER;
-    if (Pa_GetDefaultOutputDevice() == paNoDevice) return MMSYSERR_NODRIVER;
+    const PaDeviceIndex device = OutputDevice(choice_);
+    if (device == paNoDevice) return MMSYSERR_NODRIVER;
     if (!pa::PcmLayoutValid(fmt)) return WAVERR_BADFORMAT;
     if (flags & WAVE_FORMAT_QUERY) {
-      const PaStreamParameters out = OutputParameters(fmt);
+      const PaStreamParameters out = OutputParameters(device, fmt);
       const PaError e = Pa_IsFormatSupported(nullptr, &out, fmt.SamplesPerSec);
       return QueryResult(e);
     }
     if (!handle) return MMSYSERR_INVALPARAM;
     auto h = std::make_unique<OutputHandle>();
     h->Format = fmt;
+    h->Device = device;
     *handle = next_++;
     handles_[*handle] = std::move(h);
     return 0;
@@ -233,7 +257,7 @@ class PortAudioOut : public WaveOut {
     hdr->Flags.fetch_and(~WHDR_DONE);
     hdr->Flags.fetch_or(WHDR_INQUEUE);
 
-    const PaStreamParameters out = OutputParameters(h->Format);
+    const PaStreamParameters out = OutputParameters(h->Device, h->Format);
     PaError e;
     {
       e = Pa_OpenStream(&h->Stream, nullptr, &out, h->Format.SamplesPerSec,
@@ -296,6 +320,7 @@ class PortAudioOut : public WaveOut {
   }
 
   std::shared_ptr<pa::Library> library_;
+  Choice choice_;
   WaveHandle next_ = 1;
   std::map<WaveHandle, std::unique_ptr<OutputHandle>> handles_;
 };
@@ -363,7 +388,8 @@ int InputCallback(const void* input, void*, unsigned long frames, const PaStream
 
 class PortAudioIn : public WaveIn {
  public:
-  explicit PortAudioIn(std::shared_ptr<pa::Library> library) : library_(std::move(library)) {}
+  PortAudioIn(std::shared_ptr<pa::Library> library, Choice choice)
+      : library_(std::move(library)), choice_(std::move(choice)) {}
   ~PortAudioIn() override {
     for (auto& [handle, h] : handles_) CloseStream(h->Stream);
   }
@@ -372,9 +398,10 @@ class PortAudioIn : public WaveIn {
 
   uint32_t Open(WaveHandle* handle, const WaveFormat& fmt, uint32_t flags) override {
     if (!library_->Ok()) return MMSYSERR_NODRIVER;
-    if (Pa_GetDefaultInputDevice() == paNoDevice) return MMSYSERR_NODRIVER;
+    const PaDeviceIndex device = InputDevice(choice_);
+    if (device == paNoDevice) return MMSYSERR_NODRIVER;
     if (!pa::PcmLayoutValid(fmt)) return WAVERR_BADFORMAT;
-    const PaStreamParameters in = InputParameters(fmt);
+    const PaStreamParameters in = InputParameters(device, fmt);
     if (flags & WAVE_FORMAT_QUERY) {
       const PaError e = Pa_IsFormatSupported(&in, nullptr, fmt.SamplesPerSec);
       return QueryResult(e);
@@ -496,6 +523,7 @@ class PortAudioIn : public WaveIn {
   }
 
   std::shared_ptr<pa::Library> library_;
+  Choice choice_;
   WaveHandle next_ = 1;
   std::map<WaveHandle, std::unique_ptr<InputHandle>> handles_;
   std::atomic<uint64_t> overruns_{0};
@@ -509,6 +537,12 @@ std::string DeviceName(PaDeviceIndex device) {
   return std::string(api ? api->name : "?") + " \"" + (info->name ? info->name : "?") + "\"";
 }
 
+std::string Description(PaDeviceIndex out, PaDeviceIndex in) {
+  return std::string(Pa_GetVersionText()) + "; output " +
+         (out == paNoDevice ? std::string("none") : DeviceName(out)) + ", input " +
+         (in == paNoDevice ? std::string("none") : DeviceName(in));
+}
+
 }  // namespace
 
 bool PortAudioHasDefaultDevices(std::string* description) {
@@ -519,20 +553,56 @@ bool PortAudioHasDefaultDevices(std::string* description) {
   }
   const PaDeviceIndex out = Pa_GetDefaultOutputDevice();
   const PaDeviceIndex in = Pa_GetDefaultInputDevice();
-  if (description) {
-    *description = std::string(Pa_GetVersionText()) + "; output " +
-                   (out == paNoDevice ? std::string("none") : DeviceName(out)) + ", input " +
-                   (in == paNoDevice ? std::string("none") : DeviceName(in));
-  }
+  if (description) *description = Description(out, in);
   return out != paNoDevice && in != paNoDevice;
 }
 
-AudioDevices OpenPortAudioDevices() {
+std::vector<AudioDeviceInfo> PortAudioDeviceList() {
+  auto library = pa::AcquireLibrary();
+  std::vector<AudioDeviceInfo> devices;
+  if (!library->Ok()) return devices;
+  const PaDeviceIndex defaultIn = Pa_GetDefaultInputDevice();
+  const PaDeviceIndex defaultOut = Pa_GetDefaultOutputDevice();
+  const PaDeviceIndex count = Pa_GetDeviceCount();
+  for (PaDeviceIndex i = 0; i < count; ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    if (!info) continue;
+    const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+    AudioDeviceInfo d;
+    d.Index = i;
+    d.HostApi = api && api->name ? api->name : "?";
+    d.Name = info->name ? info->name : "?";
+    d.InputChannels = info->maxInputChannels;
+    d.OutputChannels = info->maxOutputChannels;
+    d.DefaultRate = info->defaultSampleRate;
+    d.DefaultInput = i == defaultIn;
+    d.DefaultOutput = i == defaultOut;
+    devices.push_back(std::move(d));
+  }
+  return devices;
+}
+
+bool ChoosePortAudioDevices(const std::string& output, const std::string& input,
+                            PortAudioDeviceChoice& choice, std::string& error) {
+  if (output.empty() && input.empty()) return true;
+  const std::vector<AudioDeviceInfo> devices = PortAudioDeviceList();
+  if (!output.empty() &&
+      !MatchAudioDevice(output, devices, DeviceDirection::Output, choice.Output, error))
+    return false;
+  if (!input.empty() &&
+      !MatchAudioDevice(input, devices, DeviceDirection::Input, choice.Input, error))
+    return false;
+  return true;
+}
+
+AudioDevices OpenPortAudioDevices(std::shared_ptr<const PortAudioDeviceChoice> choice) {
   auto library = pa::AcquireLibrary();
   AudioDevices devices;
-  devices.Out = std::make_unique<PortAudioOut>(library);
-  devices.In = std::make_unique<PortAudioIn>(library);
-  PortAudioHasDefaultDevices(&devices.Description);
+  devices.Description = library->Ok()
+                            ? Description(OutputDevice(choice), InputDevice(choice))
+                            : std::string("PortAudio: ") + Pa_GetErrorText(library->Error());
+  devices.Out = std::make_unique<PortAudioOut>(library, choice);
+  devices.In = std::make_unique<PortAudioIn>(library, choice);
   return devices;
 }
 

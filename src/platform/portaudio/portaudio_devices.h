@@ -1,9 +1,12 @@
-// The real sound card through PortAudio's default input and output devices.
+// The real sound card through PortAudio: the default input and output
+// devices, or the ones the user chose.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/device_choice.h"
 #include "platform/wave.h"
 
 namespace zorvane {
@@ -13,8 +16,29 @@ namespace zorvane {
 // device exist. Safe to call more than once.
 bool PortAudioHasDefaultDevices(std::string* description = nullptr);
 
-// The default devices as WaveOut/WaveIn. Call only after
-// PortAudioHasDefaultDevices returned true.
-AudioDevices OpenPortAudioDevices();
+// Every device PortAudio offers, the defaults marked; empty when PortAudio
+// cannot start.
+std::vector<AudioDeviceInfo> PortAudioDeviceList();
+
+// Which devices the WaveOut/WaveIn open: a device number from
+// PortAudioDeviceList, or kDefault for the system's default. A change takes
+// effect at the next Open (format queries included); streams already open
+// stay on their device.
+struct PortAudioDeviceChoice {
+  static constexpr int kDefault = -1;
+  int Output = kDefault;
+  int Input = kDefault;
+};
+
+// Picks the devices named by the --output-device and --input-device texts
+// (empty: the default) from PortAudioDeviceList. False with the matcher's
+// message in error when a text names no device or more than one.
+bool ChoosePortAudioDevices(const std::string& output, const std::string& input,
+                            PortAudioDeviceChoice& choice, std::string& error);
+
+// The devices as WaveOut/WaveIn, opening what `choice` names (the defaults
+// without one). Call only after PortAudioHasDefaultDevices returned true or
+// a choice was made.
+AudioDevices OpenPortAudioDevices(std::shared_ptr<const PortAudioDeviceChoice> choice = nullptr);
 
 }  // namespace zorvane
