@@ -8,77 +8,60 @@
 using namespace zorvane;
 using namespace zorvane::testing;
 
-namespace {
-
-struct InputFault {
-  const char* op;
-  int skip;  // calls of that operation let through first
-  const char* message;
-  bool duringStop;  // the fault hits the shutdown of a STOP
-};
-
-}  // namespace
-
-class InputFaults : public ::testing::TestWithParam<InputFault> {};
-
 // Every input failure: its message and title, the analyzer and a playing
 // output stopped, and the program ended without saving the settings.
-TEST_P(InputFaults, ShowItsMessageStopEverythingAndEnd) {
-  const InputFault fault = GetParam();
-  Rig rig({}, /*createConfig=*/true);
-  rig.F().OutputBtnClick();
-  if (fault.duringStop) {
-    rig.At(300, [&] {
-      rig.in.Plan.FailNext(fault.op, 1, fault.skip);
-      rig.F().StopBtn->Click();
-    });
-  } else {
-    rig.in.Plan.FailNext(fault.op, 1, fault.skip);
-    if (std::string(fault.op) == "reset") {
+TEST(InputFaults, EachShowsItsMessageStopsEverythingAndEnds) {
+  struct {
+    const char* op;
+    int skip;  // calls of that operation let through first
+    const char* message;
+    bool duringStop;  // the fault hits the shutdown of a STOP
+  } const faults[] = {{"query", 0, "Could not open the input wave device", false},
+                      {"open", 0, "Error Opening Input wave device", false},
+                      {"prepare", 0, "Error preparing the header_a", false},
+                      {"add", 0, "Error in sending a buffer_a", false},
+                      {"prepare", 1, "Error preparing the header_b", false},
+                      {"add", 1, "Error in sending a buffer_b", false},
+                      {"start", 0, "Error starting the input wave device", false},
+                      {"position", 0, "Error getting the byte position", false},
+                      {"reset", 0, "Error Resetting the input wave device", false},
+                      {"unprepare", 0, "Error unpreparing the Header a", false},
+                      {"unprepare", 1, "Error unpreparing the Header b", false},
+                      {"reset", 0, "Error Resetting the input wave device", true},
+                      {"unprepare", 0, "Error unpreparing the _a Header", true},
+                      {"unprepare", 1, "Error unpreparing the _b Header", true},
+                      {"close", 0, "Error closing the input wave device", true}};
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(std::string(fault.duringStop ? "stop: " : "run: ") + fault.message);
+    Rig rig({}, /*createConfig=*/true);
+    rig.F().OutputBtnClick();
+    const std::string op = fault.op;
+    if (fault.duringStop) {
+      rig.At(300, [&] {
+        rig.in.Plan.FailNext(op, 1, fault.skip);
+        rig.F().StopBtn->Click();
+      });
+    } else {
+      rig.in.Plan.FailNext(op, 1, fault.skip);
       // Only a timed-out wait resets outside a shutdown: stall the input.
-      rig.At(150, [&] { rig.cable.SetInputStalled(true); });
+      if (op == "reset") rig.At(150, [&] { rig.cable.SetInputStalled(true); });
+      rig.At(2000, [&] { rig.F().StopBtn->Click(); });
     }
-    rig.At(2000, [&] { rig.F().StopBtn->Click(); });
-  }
-  rig.F().StartBtn->Click();
-  ASSERT_FALSE(rig.platform.Messages.empty()) << fault.op;
-  EXPECT_EQ(rig.platform.Messages.front().Text, fault.message);
-  EXPECT_EQ(rig.platform.Messages.front().Title, "Wave Device Message");
-  EXPECT_TRUE(rig.platform.Terminated());
-  // The loop has ended (a fault while opening lets the cycle set its running
-  // flag after the stop, but no block follows and the program ends).
-  EXPECT_EQ(rig.S().AnalyzerStopRequested, 1);
-  EXPECT_EQ(rig.F().StartBtn->Caption(), "START");
-  EXPECT_EQ(rig.S().OutputPlaying, 0);
-  EXPECT_FALSE(rig.cable.OutputPlaying());
-  EXPECT_EQ(std::filesystem::file_size(rig.ConfigFile()), 0u);
-  // A refused format query still tries the real open.
-  if (std::string(fault.op) == "query") {
-    EXPECT_EQ(rig.in.Plan.Log.at(1), "open");
+    rig.F().StartBtn->Click();
+    ASSERT_FALSE(rig.platform.Messages.empty());
+    EXPECT_EQ(rig.platform.Messages.front().Text, fault.message);
+    EXPECT_EQ(rig.platform.Messages.front().Title, "Wave Device Message");
+    EXPECT_TRUE(rig.platform.Terminated());
+    // The loop has ended (a fault while opening lets the cycle set its running
+    // flag after the stop, but no block follows and the program ends).
+    EXPECT_EQ(rig.S().AnalyzerStopRequested, 1);
+    EXPECT_EQ(rig.F().StartBtn->Caption(), "START");
+    EXPECT_TRUE(rig.S().OutputPlaying == 0 && !rig.cable.OutputPlaying());
+    EXPECT_EQ(std::filesystem::file_size(rig.ConfigFile()), 0u);
+    // A refused format query still tries the real open.
+    EXPECT_TRUE(op != "query" || rig.in.Plan.Log.at(1) == "open");
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryCode, InputFaults,
-    ::testing::Values(InputFault{"query", 0, "Could not open the input wave device", false},
-                      InputFault{"open", 0, "Error Opening Input wave device", false},
-                      InputFault{"prepare", 0, "Error preparing the header_a", false},
-                      InputFault{"add", 0, "Error in sending a buffer_a", false},
-                      InputFault{"prepare", 1, "Error preparing the header_b", false},
-                      InputFault{"add", 1, "Error in sending a buffer_b", false},
-                      InputFault{"start", 0, "Error starting the input wave device", false},
-                      InputFault{"position", 0, "Error getting the byte position", false},
-                      InputFault{"reset", 0, "Error Resetting the input wave device", false},
-                      InputFault{"unprepare", 0, "Error unpreparing the Header a", false},
-                      InputFault{"unprepare", 1, "Error unpreparing the Header b", false},
-                      InputFault{"reset", 0, "Error Resetting the input wave device", true},
-                      InputFault{"unprepare", 0, "Error unpreparing the _a Header", true},
-                      InputFault{"unprepare", 1, "Error unpreparing the _b Header", true},
-                      InputFault{"close", 0, "Error closing the input wave device", true}),
-    [](const ::testing::TestParamInfo<InputFault>& info) {
-      return std::string(info.param.duringStop ? "Stop" : "Run") + "_" + info.param.op +
-             std::to_string(info.param.skip);
-    });
 
 TEST(InputFaults, AShutdownStepThatFailsStillRunsTheOthers) {
   Rig rig;
