@@ -150,9 +150,7 @@ TEST_F(PortAudioDevices, OutputLoopsUntilResetOrPlaysOnceAndChecksHandleAndHeade
 }
 
 TEST_F(PortAudioDevices, InputFillsQueuedBuffersInOrderResetsAndChecksHandleAndHeader) {
-  for (auto [format, length] :
-       {std::pair{Pcm(1, 44100, 16), 4410u}, std::pair{Pcm(2, 22050, 16), 4411u},
-        std::pair{Pcm(2, 44100, 8), 2205u}}) {
+  for (auto [format, length] : {std::pair{Pcm(2, 22050, 16), 4411u}, {Pcm(2, 44100, 8), 2205u}}) {
     SCOPED_TRACE(length);  // not always a whole number of frames
     WaveHandle h = 0;
     ASSERT_EQ(In().Open(&h, format, 0), 0u);
@@ -161,7 +159,6 @@ TEST_F(PortAudioDevices, InputFillsQueuedBuffersInOrderResetsAndChecksHandleAndH
     Buffer a(length, 0xEE), b(length, 0xEE), second(format.AvgBytesPerSec), empty(0),
         tiny(format.BlockAlign - 1u);
     EXPECT_EQ(In().AddBuffer(h, &a.h, 32), WAVERR_UNPREPARED);
-    EXPECT_EQ(In().Unprepare(h, &a.h, 32), 0u);  // not prepared: nothing to undo
     for (Buffer* x : {&a, &b, &second, &empty, &tiny}) ASSERT_EQ(In().Prepare(h, &x->h, 32), 0u);
     EXPECT_EQ(Codes({In().AddBuffer(h, &empty.h, 32), In().AddBuffer(h, &tiny.h, 32)}),
               Codes(2, MMSYSERR_INVALPARAM));  // less than one frame
