@@ -30,7 +30,6 @@ TEST_F(Settings, MenuGroupsKeepOneCheckMark) {
   const std::pair<const char*, std::vector<const char*>> picks[] = {
       {"N480001", kRates},
       {"N80001", kRates},
-      {"N40961", kSizes},
       {"N61", {"N21", "N41", "N61", "N81", "N102", "N201", "N401"}},
       {"Left1", {"Mic1", "Left1", "Right1"}},
       {"N750ms2", {"N50ms2", "N100ms2", "N200ms2", "N300ms2", "N500ms2", "N750ms2", "N1000ms2"}},
