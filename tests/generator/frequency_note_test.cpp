@@ -120,6 +120,7 @@ const Scenario kScenarios[] = {
     {"out;mode;low;high;set;scroll:50000;type:5;enter", "f=200.01;out=261.63;range=2;col=Y;w=2"},
     // Range buttons on and off, and during the settings replay; a scrolled value waits for SET.
     {"out;scroll:50000;low", "range=1;bar=20000/100/1000;f=20.01;text=20.0;col=Y;w=2;plays=20.01"},
+    {"out;scroll:50000;mid", "range=2;bar=20000/10/100;f=200.01;text=200.0;col=Y;w=2;plays=200.01"},
     {"out;scroll:50000;high", "range=3;bar=20000/1/10;btn=OFFB OFFB ONR;col=Y;w=2;plays=2000.01"},
     {"scroll:50000;low", "f=20.01;text=20.0;col=Y;btn=ONR OFFB OFFB;w=0"},
     {"low;high;out", "range=3;text=2000.0;w=1;plays=2000.01"},
