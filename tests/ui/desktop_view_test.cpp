@@ -32,20 +32,6 @@ namespace {
 
 using DesktopView = InstrumentWindow;
 
-// Acts on the next modal dialog as soon as it is open.
-void WhenDialogOpens(std::function<void(QWidget*)> act) {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (!dialog) return;
-    timer->stop();
-    timer->deleteLater();
-    act(dialog);
-  });
-  timer->start();
-}
-
 // The menu items under a top-level menu, leaves only, by model.
 void Leaves(Control* item, std::vector<Control*>& out) {
   for (Control* c : item->Children()) {

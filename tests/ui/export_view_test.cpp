@@ -24,20 +24,6 @@ namespace {
 
 using ExportView = InstrumentWindow;
 
-// Acts on the next modal dialog as soon as it is open.
-void WhenDialogOpens(std::function<void(QWidget*)> act) {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (!dialog) return;
-    timer->stop();
-    timer->deleteLater();
-    act(dialog);
-  });
-  timer->start();
-}
-
 void AnswerFileDialog(const std::string& path) {
   WhenDialogOpens([path](QWidget* w) {
     auto* d = qobject_cast<QFileDialog*>(w);

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTimer>
+#include <functional>
+
 #include "support/test_support.h"
 #include "ui/qt_main_window.h"
 #include "ui/qt_platform.h"
@@ -27,5 +31,19 @@ struct InstrumentWindow : ::testing::Test {
     return qobject_cast<W*>(window.WidgetFor(name));
   }
 };
+
+// Acts on the next modal dialog as soon as it is open.
+inline void WhenDialogOpens(std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog) return;
+    timer->stop();
+    timer->deleteLater();
+    act(dialog);
+  });
+  timer->start();
+}
 
 }  // namespace zorvane::testing
