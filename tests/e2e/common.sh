@@ -55,3 +55,16 @@ hold_short_latency() {
   echo "FAIL parec recorded nothing from zloop.monitor"
   return 1
 }
+
+# start_session: a work folder in $work and the latency keeper of
+# hold_short_latency, both gone when the script ends (after the script's own
+# on_exit, when it defines one); then checks the sink's rate.
+start_session() {
+  work=$(mktemp -d)
+  keeper=""
+  trap 'declare -F on_exit >/dev/null && on_exit
+        [ -n "$keeper" ] && kill "$keeper" 2>/dev/null && wait "$keeper" 2>/dev/null
+        rm -rf "$work"' EXIT
+  hold_short_latency "$work/keeper.raw" || exit 1
+  require_sink_rate
+}

@@ -18,18 +18,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
 require_zloop parec
 
-work=$(mktemp -d)
-keeper=""
-cleanup() {
-  [ -n "$keeper" ] && kill "$keeper" 2>/dev/null && wait "$keeper" 2>/dev/null
-  # The other end-to-end tests expect both sides at full volume.
-  pactl set-sink-volume zloop 100% 100%
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-hold_short_latency "$work/keeper.raw" || exit 1
-require_sink_rate
+# The other end-to-end tests expect both sides at full volume.
+on_exit() { pactl set-sink-volume zloop 100% 100%; }
+start_session
 
 size=1024
 failures=0

@@ -17,18 +17,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
 require_zloop parec paplay sox python3
 
-work=$(mktemp -d)
-keeper=""
 player=""
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null && wait "$player" 2>/dev/null
-  [ -n "$keeper" ] && kill "$keeper" 2>/dev/null && wait "$keeper" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-hold_short_latency "$work/keeper.raw" || exit 1
-require_sink_rate
+on_exit() { [ -n "$player" ] && kill "$player" 2>/dev/null && wait "$player" 2>/dev/null; }
+start_session
 
 # make_tones FILE FREQ:DBFS:ROLE...: a 44,100 Hz 16-bit mono WAV holding the
 # sum of the tones.

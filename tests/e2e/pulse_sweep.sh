@@ -14,16 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/common.sh"
 require_zloop parec
 
-work=$(mktemp -d)
-keeper=""
-cleanup() {
-  [ -n "$keeper" ] && kill "$keeper" 2>/dev/null && wait "$keeper" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-hold_short_latency "$work/keeper.raw" || exit 1
-require_sink_rate
+start_session
 
 poll_ms=10
 {
