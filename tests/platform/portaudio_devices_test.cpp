@@ -159,6 +159,7 @@ TEST_F(PortAudioDevices, InputFillsQueuedBuffersInOrderResetsAndChecksHandleAndH
     Buffer a(length, 0xEE), b(length, 0xEE), second(format.AvgBytesPerSec), empty(0),
         tiny(format.BlockAlign - 1u);
     EXPECT_EQ(In().AddBuffer(h, &a.h, 32), WAVERR_UNPREPARED);
+    EXPECT_EQ(In().Unprepare(h, &a.h, 32), 0u);  // not prepared: nothing to undo
     for (Buffer* x : {&a, &b, &second, &empty, &tiny}) ASSERT_EQ(In().Prepare(h, &x->h, 32), 0u);
     EXPECT_EQ(Codes({In().AddBuffer(h, &empty.h, 32), In().AddBuffer(h, &tiny.h, 32)}),
               Codes(2, MMSYSERR_INVALPARAM));  // less than one frame

@@ -62,9 +62,12 @@ TEST(WaveHeader, DamagedAndUnreadableFilesAreNamed) {
       {WavBytes::Riff().Fmt(3, 1, 44100, 32), "Unsupported WAV format: format tag 3 (not PCM)"},
       {WavBytes::Riff().Fmt(1, 1, 44100, 24), "Unsupported WAV format: 24-bit samples"},
       {WavBytes::Riff().Fmt(1, 6, 44100, 16), "Unsupported WAV format: 6 channels"},
+      {WavBytes::Riff().Fmt(1, 65535, 44100, 16), "Unsupported WAV format: 65535 channels"},
       {WavBytes::Riff().Fmt(1, 0, 44100, 16), "Unsupported WAV format: 0 channels"},
       {WavBytes::Riff().Fmt(1, 2, 44100, 8), "Unsupported WAV format: 8-bit stereo"},
       {WavBytes::Riff().Fmt(1, 1, 0, 16), "Unsupported WAV format: sample rate 0 Hz"},
+      {WavBytes::Riff().Fmt(1, 1, 1u << 30, 16),
+       "Unsupported WAV format: sample rate 1073741824 Hz"},
       {WavBytes::Riff().Fmt(1, 1, 0x80000000u, 16),
        "Unsupported WAV format: sample rate 2147483648 Hz"},
       {WavBytes::Riff().Fmt(1, 2, 44100, 16, 16, 3),
@@ -139,6 +142,7 @@ TEST(WaveSource, OpeningAFileWhileTheSoundCardRunsStopsItCleanly) {
   EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
   EXPECT_FALSE(rig.platform.Terminated());
   EXPECT_EQ(rig.S().WaveFileOpen, 1);
+  EXPECT_EQ(rig.F().Self->Caption(), "Zorvane Function-Sweep Generator - b.wav");
   // The file's settings are live; the sound card keeps its own.
   EXPECT_EQ(rig.S().SampleRate, 16000);
   EXPECT_EQ(rig.S().SavedBoardFormat.SampleRate, 22050);
