@@ -125,6 +125,9 @@ struct AppState {
   int32_t CaptureReopenRequested = 0;
   uint8_t CaptureTimedOut = 0;
   int32_t CaptureDeviceOpen = 0;
+  // Counts the shutdowns of the input device: a wait that sees it change has
+  // lost its buffer to a handler that ran in the pump.
+  int32_t CaptureShutdowns = 0;
   SourceFormat SavedBoardFormat;
   SourceFormat SavedFileFormat;
   WaveFormat CaptureFormat;

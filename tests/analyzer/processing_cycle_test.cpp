@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "app/script.h"
 #include "support/test_support.h"
 
 using namespace zorvane;
@@ -167,4 +169,27 @@ TEST(Cycle, SingleRightAfterStopAnalysesOnlyWhatItRecords) {
     EXPECT_EQ(peaks, std::vector<float>{0.0f}) << "stopped at " << stopAt;
     peaks.clear();
   }
+}
+
+// Switching the output on while the analyzer runs restarts the analyzer from
+// inside the running loop's wait; once that new run is stopped, the wait it
+// interrupted must end too, although its buffer will never come back. Run as
+// the remote control runs it, in a child process that a hang cannot outlive.
+TEST(Cycle, ARunRestartedFromInsideAWaitLeavesNoWaitBehind) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        alarm(20);
+        HeadlessPlatform platform(true);
+        LoopbackCable cable(platform);
+        TZorvaneForm form(platform, cable.Out(), cable.In(), std::string());
+        for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
+          platform.AddTimer(t);
+        auto ignore = [](const std::string&) {};
+        ScriptRunner runner(form, platform, ignore, ignore);
+        const int errors =
+            runner.Run({"click StartBtn", "click TimeDisplay", "click OutputBtn", "wait 100"});
+        std::exit(errors == 0 && form.S.AnalyzerActive == 0 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
