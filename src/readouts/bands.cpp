@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace zorvane::readouts {
 
@@ -81,6 +82,28 @@ const char* BandFractionName(BandFraction fraction) {
     default:
       return "third";
   }
+}
+
+std::string NominalBandLabel(double centerHz, BandFraction fraction) {
+  if (!(centerHz > 0.0)) return "";
+  const double decade = std::pow(10.0, std::floor(std::log10(centerHz)));
+  double mantissa = centerHz / decade;
+  if (fraction == BandFraction::Octave || fraction == BandFraction::Third) {
+    static const double preferred[] = {1.0, 1.25, 1.6, 2.0, 2.5, 3.15, 4.0, 5.0, 6.3, 8.0, 10.0};
+    double nearest = preferred[0];
+    for (double p : preferred)
+      if (std::abs(std::log(p / mantissa)) < std::abs(std::log(nearest / mantissa))) nearest = p;
+    mantissa = nearest;
+  } else {
+    mantissa = std::round(mantissa * 100.0) / 100.0;
+  }
+  const double hz = mantissa * decade;
+  char text[32];
+  if (hz >= 1000.0)
+    std::snprintf(text, sizeof text, "%gk", std::round(hz / 10.0) / 100.0);
+  else
+    std::snprintf(text, sizeof text, "%g", std::round(hz * 100.0) / 100.0);
+  return text;
 }
 
 void BandLayout::Set(BandFraction fraction, int n, int rate) {

@@ -42,6 +42,12 @@ enum class BandFraction { Octave = 1, Third = 3, Sixth = 6, Twelfth = 12 };
 bool ParseBandFraction(const std::string& word, BandFraction& fraction);
 const char* BandFractionName(BandFraction fraction);
 
+// The band's name as band charts label it: the nominal mid-band frequency
+// (the preferred numbers 1, 1.25, 1.6, 2, 2.5, 3.15, 4, 5, 6.3, 8 for
+// octaves and thirds, three figures for finer bands), "k" for thousands:
+// "31.5", "1k", "12.5k".
+std::string NominalBandLabel(double centerHz, BandFraction fraction);
+
 constexpr int kMaxBands = 160;  // twelfth-octave bands from 20 Hz to 24 kHz number 123
 
 struct Band {
