@@ -27,8 +27,7 @@ class BlockSpectrum {
   // Windows and transforms samples[0..n-1], whose full scale (the amplitude
   // of a 0 dBFS sine) is fullScale. n is a power of two from kMinBlock to
   // kMaxBlock; false, and nothing computed, for any other. The block's
-  // constant part (its offset) is removed, lobe and all. The first block of
-  // a size plans its transform; later ones allocate nothing.
+  // constant part (its offset) is removed, lobe and all. Allocates nothing.
   bool Compute(const int32_t* samples, int n, double fullScale);
 
   // Bins 0..n/2 of the last block (bin k at k * rate / n Hz).

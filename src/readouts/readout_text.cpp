@@ -82,7 +82,7 @@ std::string BandsCsv(const BlockReadouts& r) {
   std::string text = "band_center_hz,level_dbfs\n";
   char row[96];
   for (int i = 0; i < r.BandCount(); ++i) {
-    std::snprintf(row, sizeof row, "%.6g,%.4f\n", r.BandAt(i).centerHz, r.BandLevelDbfs(i));
+    std::snprintf(row, sizeof row, "%.7g,%.4f\n", r.BandAt(i).centerHz, r.BandLevelDbfs(i));
     text += row;
   }
   return text;

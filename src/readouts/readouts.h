@@ -29,8 +29,7 @@ class BlockReadouts {
 
   // One block: samples[0..n-1] at `rate`, 8- or 16-bit (bytesPerSample 1
   // or 2: full scale 128 or 32768). A block of another size or rate than
-  // the last starts the averages afresh. Allocates nothing once each size
-  // has been seen.
+  // the last starts the averages afresh. Allocates nothing.
   void AnalyzeBlock(const int32_t* samples, int n, int rate, int bytesPerSample);
 
   // Settings; each change starts the averages afresh.
