@@ -59,6 +59,7 @@ QSpinBox* AverageBox(readouts::BlockReadouts& r, QWidget* parent) {
 QPushButton* HoldButton(readouts::BlockReadouts& r, Readout which, QWidget* parent,
                         std::function<void()> refresh) {
   auto* hold = new QPushButton("Hold", parent);
+  hold->setObjectName("Hold");
   hold->setCheckable(true);
   QObject::connect(hold, &QPushButton::toggled, [&r, which, refresh](bool on) {
     r.SetHold(which, on);
@@ -84,9 +85,10 @@ void AddReadoutWindows(QWidget& owner, TZorvaneForm& form, QMenu& menu) {
   menu.addSeparator();
   auto* distortion = new DistortionWindow(form, &owner);
   auto* bands = new BandsWindow(form, &owner);
-  for (auto [caption, window] : {std::pair<const char*, QWidget*>{"&Distortion\u2026", distortion},
-                                 {"&Octave Bands\u2026", bands}}) {
-    QAction* a = menu.addAction(QString::fromUtf8(caption));
+  for (const auto& item : {std::pair<const char*, QWidget*>{"&Distortion\u2026", distortion},
+                           {"&Octave Bands\u2026", bands}}) {
+    QWidget* window = item.second;
+    QAction* a = menu.addAction(QString::fromUtf8(item.first));
     QObject::connect(a, &QAction::triggered, window, [window, distortion, &owner] {
       // First shown beside the main window, the distortion window at its
       // top and the bands below it.
@@ -109,6 +111,7 @@ DistortionWindow::DistortionWindow(TZorvaneForm& form, QWidget* owner)
   MakeToolWindow(this, "Distortion");
   auto* layout = new QVBoxLayout(this);
   fundamental_ = new QLabel(this);
+  fundamental_->setObjectName("Fundamental");
   QFont big = fundamental_->font();
   big.setPointSizeF(big.pointSizeF() * 1.6);
   big.setBold(true);
@@ -162,6 +165,7 @@ DistortionWindow::DistortionWindow(TZorvaneForm& form, QWidget* owner)
   hold_ = HoldButton(readouts_, Readout::Distortion, this, [this] { Refresh(); });
   controls->addWidget(hold_);
   auto* copy = new QPushButton("Copy", this);
+  copy->setObjectName("Copy");
   copy->setToolTip("Copy the figures as text (NAME = VALUE lines)");
   connect(copy, &QPushButton::clicked, this, [this] {
     const readouts::DistortionFigures f = readouts_.Distortion();
@@ -259,6 +263,7 @@ BandsWindow::BandsWindow(TZorvaneForm& form, QWidget* owner)
   auto* controls = new QHBoxLayout;
   controls->addWidget(new QLabel("Bands", this));
   fraction_ = new QComboBox(this);
+  fraction_->setObjectName("Bands");
   fraction_->addItems({"1/1 octave", "1/3 octave", "1/6 octave", "1/12 octave"});
   connect(fraction_, &QComboBox::currentIndexChanged, this,
           [this](int i) { readouts_.SetBandFraction(kFractions[i]); });
