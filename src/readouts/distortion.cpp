@@ -16,17 +16,15 @@ constexpr double kToneOverNoise = 100.0;
 
 double Db(double ratio) { return 10.0 * std::log10(ratio); }
 
-// What the band holds within bins a..b: the parts' sum of power and of the
-// parts themselves, plain and weighted.
+// What the band holds within bins a..b: the sum of the (weighted) power and
+// of the bins' (weighted) parts.
 struct Share {
-  double power = 0.0, bins = 0.0, weightedPower = 0.0, weightedBins = 0.0;
-  void Add(const float* power, const ToneSetup& s, int a, int b) {
+  double power = 0.0, bins = 0.0;
+  void Add(const float* p, const ToneSetup& s, int a, int b) {
     for (int k = std::max(a, s.band.first); k <= std::min(b, s.band.last); ++k) {
-      const double part = s.band.Part(k);
-      this->power += part * power[k];
+      const double part = s.band.Part(k) * static_cast<double>(s.weight[k]);
+      power += part * p[k];
       bins += part;
-      weightedPower += part * s.weight[k] * power[k];
-      weightedBins += part * s.weight[k];
     }
   }
 };
@@ -80,11 +78,10 @@ void ToneSetup::Set(int size, int sampleRate, bool aWeighting, float* weights) {
   weighted = aWeighting;
   weight = weights;
   band = BinRange::Covering(20.0, 20000.0, n, rate);
-  bandBins = bandWeight = 0.0;
+  bandWeight = 0.0;
   for (int k = 0; k <= n / 2; ++k) {
     weights[k] =
         aWeighting ? static_cast<float>(AWeightingPower(static_cast<double>(k) * rate / n)) : 1.0f;
-    bandBins += band.Part(k);
     bandWeight += band.Part(k) * static_cast<double>(weights[k]);
   }
 }
@@ -134,21 +131,26 @@ void MeasureTone(const float* power, const ToneSetup& s, double fundamentalHz,
     if (out.harmonicsUsed == 0) out.flags |= kNearHalfRate;
   }
 
-  // The noise density of the band outside the tone's and the harmonics'
-  // lobes, plain and weighted.
-  const double noiseBins = s.bandBins - tone.bins - harmonics.bins;
-  const double noiseWeight = s.bandWeight - tone.weightedBins - harmonics.weightedBins;
+  // The (weighted) noise density of the band outside the tone's and the
+  // harmonics' lobes.
+  const double noiseBins = s.bandWeight - tone.bins - harmonics.bins;
   const double density =
-      noiseBins > 0.0 ? std::max(0.0, out.total - tone.power - harmonics.power) / noiseBins : 0.0;
-  const double weightedDensity =
-      noiseWeight > 0.0
-          ? std::max(0.0, weightedTotal - tone.weightedPower - harmonics.weightedPower) /
-                noiseWeight
-          : 0.0;
-  out.noise = weightedDensity * s.bandWeight;
-  out.residual =
-      std::max(0.0, weightedTotal - tone.weightedPower) + weightedDensity * tone.weightedBins;
-  if (!(out.fundamental > kToneOverNoise * density * (2 * kLobeBins + 1))) out.flags |= kNoTone;
+      noiseBins > 0.0 ? std::max(0.0, weightedTotal - tone.power - harmonics.power) / noiseBins
+                      : 0.0;
+  out.noise = density * s.bandWeight;
+  out.residual = std::max(0.0, weightedTotal - tone.power) + density * tone.bins;
+  // A tone stands out of the noise beside it (the bins next to its lobe on
+  // either side): other tones elsewhere, louder ones too, do not hide it.
+  double beside = 0.0;
+  int besideBins = 0;
+  for (int k = std::max(1, peak - 3 * kLobeBins - 1); k <= std::min(half, peak + 3 * kLobeBins + 1);
+       ++k)
+    if (std::abs(k - peak) > kLobeBins) {
+      beside += power[k];
+      ++besideBins;
+    }
+  if (!(out.fundamental * besideBins > kToneOverNoise * beside * (2 * kLobeBins + 1)))
+    out.flags |= kNoTone;
 }
 
 DistortionFigures FiguresOf(const ToneComponents& c, long blocks) {

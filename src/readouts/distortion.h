@@ -44,8 +44,7 @@ struct ToneSetup {
   bool weighted = false;
   BinRange band;                  // 20 Hz .. 20 kHz (or half the rate)
   const float* weight = nullptr;  // per bin: the A weighting's power gain, or 1
-  double bandBins = 0.0;          // sum of the band's parts
-  double bandWeight = 0.0;        // the same, weighted
+  double bandWeight = 0.0;        // the sum of the band's parts, weighted
   // Fills the band and weight[0..n/2] (which must hold n/2 + 1 values).
   void Set(int n, int rate, bool aWeighting, float* weight);
 };
