@@ -9,8 +9,8 @@ PACKAGES=(
   portaudio19-dev libasound2-plugins libcli11-dev libsndfile1-dev libsamplerate0-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   pulseaudio pulseaudio-utils sox ffmpeg
-  xvfb xauth xdotool imagemagick python3
-  dpkg-dev fakeroot lintian help2man librsvg2-bin appstream desktop-file-utils bash-completion
+  xvfb xauth xdotool imagemagick python3 python3-numpy python3-scipy
+  dpkg-dev fakeroot lintian librsvg2-bin appstream desktop-file-utils bash-completion
 )
 
 missing=()

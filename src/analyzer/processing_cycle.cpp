@@ -6,6 +6,7 @@
 
 #include "analyzer/Graphicinterpolate.h"
 #include "app/Zorvane.h"
+#include "readouts/readouts.h"
 
 namespace zorvane {
 
@@ -16,6 +17,7 @@ void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
   if (S.InputSource == 1) f.SilenceBeyondRecording();
   ConvertSamples(S.BytesPerSample, bufferChoice, S.TransformSize, S.ChannelSelect, S.SampleBlock,
                  S.CaptureBufferA, S.CaptureBufferB);
+  f.Readouts->AnalyzeBlock(S.SampleBlock + 1, S.TransformSize, S.SampleRate, S.BytesPerSample);
   const bool draw = S.DrawLastFrameOnly != 1 || S.DisplayMode == 3 || S.SweepMode == 1;
   if (S.DisplayMode == 1 || S.DisplayMode == 3) {
     WindowAndTransform(S.SampleBlock, S.Spectrum, S.TransformSize, S.WindowTable, S.InputGain,

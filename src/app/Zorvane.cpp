@@ -9,6 +9,7 @@
 
 #include "analyzer/Graphicinterpolate.h"
 #include "export/Basepanel2.h"
+#include "readouts/readouts.h"
 
 namespace zorvane {
 
@@ -61,6 +62,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
 
   // 3. Work-array pointers.
   work_ = std::make_unique<WorkArrays>();
+  Readouts = std::make_unique<readouts::BlockReadouts>();
   S.WindowTable = work_->WindowTable.data();
   S.SampleBlock = work_->SampleBlock.data();
   S.Spectrum = work_->Spectrum.data();

@@ -20,6 +20,9 @@ namespace zorvane {
 
 class TBaseForm;
 class AudioDeviceChooser;
+namespace readouts {
+class BlockReadouts;
+}
 
 // Folder that holds the configuration and help files: $XDG_CONFIG_HOME/zorvane,
 // or ~/.config/zorvane.
@@ -50,6 +53,10 @@ class TZorvaneForm {
   bool FrequencyEditSeen = false;
   // The companion window the exported graphic is composed on.
   std::unique_ptr<TBaseForm> BaseForm;
+  // Distortion, noise and band readouts of every analysed block, shown
+  // beside the form (in windows of their own, the command line and the
+  // remote control), never on it.
+  std::unique_ptr<readouts::BlockReadouts> Readouts;
 
   // ---- Shell ----
   void FormResize();

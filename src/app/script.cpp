@@ -8,6 +8,7 @@
 
 #include "app/state_fields.h"
 #include "export/image_files.h"
+#include "readouts/readout_text.h"
 
 namespace zorvane {
 
@@ -271,7 +272,12 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     out_(name + "." + prop + " = " + v);
   } else if (cmd == "state") {
     std::string v, why;
-    if (rest.find('[') != std::string::npos) {
+    if (readouts::ReadoutStateText(*form_.Readouts, rest, v, why)) {
+      // The readouts' names (snake case) are none of the record's.
+    } else if (!why.empty()) {
+      Error(number, why);
+      return;
+    } else if (rest.find('[') != std::string::npos) {
       if (!StateArrayElementText(form_.S, rest, v, why)) {
         Error(number, why);
         return;
@@ -281,6 +287,9 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
       return;
     }
     out_(rest + " = " + v);
+  } else if (cmd == "readout") {
+    std::string why;
+    if (!readouts::ReadoutCommand(*form_.Readouts, rest, why)) Error(number, why);
   } else if (cmd == "wait") {
     long long ms;
     if (!ParseInt(rest, ms) || ms < 0) {

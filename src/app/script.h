@@ -8,7 +8,8 @@
 //   key NAME TEXT                 one key press and release per character (\r Enter, \b Backspace)
 //   mouse down|move|up NAME left|right|middle X Y
 //   get NAME.Property             prints "NAME.Property = VALUE"
-//   state FIELD                   prints "FIELD = VALUE"
+//   state FIELD                   prints "FIELD = VALUE" (the readouts' names too)
+//   readout SETTING VALUE         the readouts' averaging, fundamental, weighting, bands, hold
 //   wait MS                       lets that much time pass
 //   dialog PATH | dialog cancel   the answer to the next file dialog
 //   bitmap PATH                   saves the plot bitmap (BMP, or PNG by extension)

@@ -84,6 +84,7 @@ int RunAnalyze(const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bo
   // levels, hold and averaging of every block are kept as the window keeps
   // them.
   S.DrawLastFrameOnly = o.DrawEveryFrame ? 0 : 1;
+  PrepareReadouts(form, o.Readouts);
   long paints = 0;
   form.SpectrumBox->OnPaint = [&paints] { ++paints; };
   auto frames = [&] { return paints + S.FramesNotDrawn; };
@@ -125,11 +126,12 @@ int RunAnalyze(const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bo
     }
   }
   std::string error;
-  if (!o.Csv.empty() && !WritePlotDataCsv(form, o.Csv, o.Bins, &error)) {
+  if (!o.Csv.empty() && o.Readouts.Bands.empty() &&
+      !WritePlotDataCsv(form, o.Csv, o.Bins, &error)) {
     err << "zorvane-cli: " << error << "\n";
     return 1;
   }
-  return 0;
+  return ReportReadouts(form, o.Readouts, o.Csv, out, err) ? 0 : 1;
 }
 
 }  // namespace zorvane

@@ -3,6 +3,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "cli/analyze_readouts.h"
+
 namespace zorvane {
 
 // zorvane-cli analyze: a WAV file through the analyzer without a window.
@@ -18,6 +20,7 @@ struct AnalyzeOptions {
   std::string Png, Bmp, Csv;
   bool Bins = false;            // CSV per transform bin
   bool DrawEveryFrame = false;  // draw every block's frame, as the window does
+  ReadoutOptions Readouts;      // distortion figures and band levels
 };
 
 // Runs the file through the instrument's own handlers on a virtual clock

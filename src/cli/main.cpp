@@ -6,6 +6,7 @@
 //   zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav
 //   zorvane-cli record [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
 //   zorvane-cli analyze FILE.wav [options]                a WAV file through the analyzer
+//       (--distortion, --bands: the readouts, analyze_readouts.h)
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -182,6 +183,7 @@ int main(int argc, char** argv) {
   analyze->add_option("--bmp", an.Bmp, "the last frame as a BMP file")->excludes(pngOption);
   analyze->add_option("--csv", an.Csv, "the last frame's numbers as CSV");
   analyze->add_flag("--bins", an.Bins, "CSV rows per transform bin instead of per display point");
+  AddReadoutOptions(*analyze, an.Readouts);
 
   try {
     app.parse(argc, argv);

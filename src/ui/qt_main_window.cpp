@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "ui/qt_widgets.h"
+#include "ui/readout_windows.h"
 
 namespace zorvane {
 
@@ -91,6 +92,8 @@ QtMainWindow::QtMainWindow(TZorvaneForm& form) : form_(form) {
   for (Control* top : form_.MainMenu->Children()) {
     QMenu* m = menuBar()->addMenu(MenuText(*top));
     BuildMenu(top, m);
+    // The readouts' windows, opened from the Display menu (no items of the form).
+    if (top->Name() == "Display1") AddReadoutWindows(*this, form_, *m);
   }
   self->Listen([this](Control& c) {
     setWindowTitle(QString::fromStdString(c.Caption()));

@@ -1,5 +1,5 @@
-// One analyzer block, from the captured bytes to the drawn frame, must not touch the heap;
-// typing into a text box must not copy its whole text for every key.
+// One analyzer block, from the captured bytes to the drawn frame and the readouts, must not
+// touch the heap; typing into a text box must not copy its whole text for every key.
 // The test program's operator new counts allocations on this thread while counting is on.
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <new>
 
 #include "analyzer/Graphicinterpolate.h"
+#include "readouts/readouts.h"
 #include "support/test_support.h"
 
 static thread_local bool countAllocations = false;
@@ -41,7 +42,7 @@ TEST(BlockAllocations, CountingHookSeesAllocations) {
   EXPECT_EQ(allocations, 1);
 }
 
-TEST(BlockAllocations, ConvertTransformScaleAndRenderAllocateNothing) {
+TEST(BlockAllocations, ConvertTransformScaleRenderAndReadoutsAllocateNothing) {
   testing::Rig rig;
   TZorvaneForm& f = rig.F();
   AppState& S = rig.S();
@@ -64,6 +65,7 @@ TEST(BlockAllocations, ConvertTransformScaleAndRenderAllocateNothing) {
     }
     f.ClearPlot();
     f.RenderDisplay(S.GraphType, S.DisplayValues);
+    f.Readouts->AnalyzeBlock(S.SampleBlock + 1, n, S.SampleRate, S.BytesPerSample);
   };
   S.AverageCount = 40;
   S.SweepPointIndex = 300;
