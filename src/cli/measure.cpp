@@ -88,11 +88,7 @@ struct ProgressBar {
   }
 };
 
-std::string Number(const char* format, double v) {
-  char b[64];
-  std::snprintf(b, sizeof b, format, v);
-  return b;
-}
+std::string Number(const char* format, double v) { return FormatNumber(format, v); }
 
 }  // namespace
 
@@ -120,9 +116,8 @@ int RunMeasure(const MeasureCliOptions& o, std::ostream& out, std::ostream& err,
   out << "sweep: " << s.StartHz << " Hz to " << s.EndHz << " Hz in "
       << Number("%.3f", r.Sweep.Seconds) << " s, " << Number("%.1f", s.LevelDbfs) << " dBFS, "
       << s.Repeats << (s.Repeats == 1 ? " repeat" : " repeats") << ", " << s.Rate << " Hz\n";
-  // (+ 0.0 keeps a delay of zero from printing as -0.)
-  out << "delay: " << Number("%.4f", r.DelayMs() + 0.0) << " ms ("
-      << Number("%.2f", r.DelayFrames + 0.0) << " samples)\n";
+  out << "delay: " << Number("%.4f", r.DelayMs()) << " ms (" << Number("%.2f", r.DelayFrames)
+      << " samples)\n";
   if (!r.Hz.empty())
     out << "response: " << r.Hz.size() << " points, " << Number("%.3f", r.Hz.front()) << " to "
         << Number("%.3f", r.Hz.back()) << " Hz\n";

@@ -17,11 +17,7 @@ constexpr int kDisplayPoints = 800;
 // The impulse plot: from the window's start to this many ms after the peak.
 constexpr double kImpulseShownMs = 50.0;
 
-std::string Format(const char* format, double v) {
-  char b[64];
-  std::snprintf(b, sizeof b, format, v);
-  return b;
-}
+std::string Format(const char* format, double v) { return FormatNumber(format, v); }
 
 // A plain decimal number (no hexadecimal, infinities or not-a-numbers).
 bool ParseNumber(const std::string& text, double& value) {

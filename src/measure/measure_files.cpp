@@ -14,14 +14,7 @@ namespace zorvane {
 
 namespace {
 
-void Append(std::string& text, const char* format, double v) {
-  char b[64];
-  if (std::isnan(v))
-    std::snprintf(b, sizeof b, "nan");
-  else
-    std::snprintf(b, sizeof b, format, v);
-  text += b;
-}
+void Append(std::string& text, const char* format, double v) { text += FormatNumber(format, v); }
 
 std::string ResponseText(const SweepResult& r, bool frd) {
   std::string text;
@@ -144,6 +137,15 @@ bool WriteMeasureFile(const SweepResult& r, MeasureFile kind, const std::string&
       return WriteWav(r, path, error);
   }
   return false;
+}
+
+std::string FormatNumber(const char* format, double v) {
+  if (std::isnan(v)) return "nan";
+  char b[64];
+  std::snprintf(b, sizeof b, format, v);
+  std::string text = b;
+  if (text[0] == '-' && text.find_first_of("123456789") == std::string::npos) text.erase(0, 1);
+  return text;
 }
 
 bool MeasureFileFromName(const std::string& word, MeasureFile& kind) {

@@ -21,6 +21,10 @@ enum class MeasureFile { Csv, Distortion, Frd, Impulse };
 bool WriteMeasureFile(const SweepResult& result, MeasureFile kind, const std::string& path,
                       std::string& error);
 
+// A number printed with a printf format for one double: "nan" for a
+// not-a-number, and no minus sign on a value that prints as zero.
+std::string FormatNumber(const char* format, double v);
+
 // The kind named by a word: csv, distortion, frd or ir; false for others.
 bool MeasureFileFromName(const std::string& word, MeasureFile& kind);
 

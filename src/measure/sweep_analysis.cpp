@@ -158,13 +158,20 @@ SweepAnalyzer::SweepAnalyzer(const SyncSweep& sweep) : sweep_(sweep) {
   linearShape_ = Shape(m_, lead_ / 2, m_ / 4);
   for (int k = 2; k <= kHighestHarmonic; ++k) {
     if (!sweep.HasHarmonic(k)) continue;
-    const long length =
-        std::lround(sweep.AdvanceFrames(k)) - std::lround(sweep.AdvanceFrames(k - 1));
+    // From pre_ before its peak to pre_ before the next one's, or for the
+    // second harmonic to where the linear window begins: the two never
+    // share a sample.
+    const long length = std::lround(sweep.AdvanceFrames(k)) -
+                        (k == 2 ? static_cast<long>(lead_) - static_cast<long>(pre_)
+                                : std::lround(sweep.AdvanceFrames(k - 1)));
     harmonicShape_[k] = Shape(std::min<size_t>(std::max(length, 2L), m_), pre_, pre_);
   }
   // The sweep's own deconvolution, cut as a response at delay 0 would be.
+  // Its peak lies a little off 0 (the low band edge is causal, not
+  // symmetric): a response's delay is counted from there.
   Deconvolve(alone.data());
   CutSpectrum(-static_cast<long>(lead_), linearShape_, reference_);
+  referencePeak_ = RefinePeak(reference_, static_cast<double>(lead_), 1.0);
 }
 
 SweepAnalyzer::~SweepAnalyzer() = default;
@@ -232,15 +239,15 @@ SweepResult SweepAnalyzer::Analyse(const float* segment, double offsetFrames) {
   const double guess = bend != 0.0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0;
   const double tau = RefinePeak(spectrum_, static_cast<double>(lead_) + guess, sign);
   const long signedPeak = p > n / 2 ? p - n : p;
-  r.DelayFrames = offsetFrames + static_cast<double>(signedPeak) + (tau - lead_);
+  r.DelayFrames = offsetFrames + static_cast<double>(signedPeak) + (tau - referencePeak_);
 
   const double rate = sweep_.Rate(), binHz = rate / static_cast<double>(m_);
   const double f1 = sweep_.Settings.StartHz, f2 = sweep_.Settings.EndHz;
   const size_t first = std::max<size_t>(1, static_cast<size_t>(std::ceil(f1 / binHz)));
   const size_t last = std::min(m_ / 2, static_cast<size_t>(std::floor(f2 / binHz)));
-  // The window starts `tau` samples before the peak; the reference's starts
-  // lead_ before its own.
-  const double shift = 2.0 * M_PI * (tau - static_cast<double>(lead_)) / static_cast<double>(m_);
+  // The window starts `tau` samples before the peak, the reference's
+  // referencePeak_ before its own.
+  const double shift = 2.0 * M_PI * (tau - referencePeak_) / static_cast<double>(m_);
   std::vector<double> radians, magnitude(m_ / 2 + 1, kNaN);
   for (size_t i = first; i <= last; ++i) {
     const std::complex<double> ref = reference_[i];

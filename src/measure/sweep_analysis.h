@@ -71,6 +71,7 @@ class SweepAnalyzer {
 
   SyncSweep sweep_;
   size_t n_ = 0, m_ = 0, pre_ = 0, lead_ = 0;
+  double referencePeak_ = 0.0;  // where the reference peaks in its window
   std::unique_ptr<Plans> plans_;
   std::vector<std::complex<double>> inverse_;  // the inverse filter per bin, scaled
   std::vector<double> response_;
