@@ -15,7 +15,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Points of a frequency curve on the screen, spaced evenly in log frequency.
 constexpr int kDisplayPoints = 800;
 // The impulse plot: from the window's start to this many ms after the peak.
-constexpr double kImpulseShownMs = 50.0;
+constexpr double kImpulseShownMs = 50.0, kImpulseLeadMs = 5.0;
 
 std::string Format(const char* format, double v) { return FormatNumber(format, v); }
 
@@ -48,11 +48,13 @@ std::vector<double> Resample(const std::vector<double>& hz, const std::vector<do
       return static_cast<size_t>(std::lower_bound(hz.begin(), hz.end(), f) - hz.begin());
     };
     size_t lo = index(at[j] / half), hi = index(at[j] * half);
-    if (hi <= lo || fraction == 0) {
-      // The nearest bin.
-      size_t i = std::min(index(at[j]), hz.size() - 1);
-      if (i > 0 && at[j] - hz[i - 1] < hz[i] - at[j]) --i;
-      lo = i, hi = i + 1;
+    if (fraction == 0 || hi <= lo) {
+      // Between the two nearest bins, on a straight line.
+      const size_t i = std::min(std::max<size_t>(index(at[j]), 1), hz.size() - 1);
+      const double a = v[i - 1], b = v[i];
+      const double t = std::clamp((at[j] - hz[i - 1]) / (hz[i] - hz[i - 1]), 0.0, 1.0);
+      if (std::isfinite(a) && std::isfinite(b)) out[j] = a + (b - a) * t;
+      continue;
     }
     const double n = count[hi] - count[lo];
     if (n <= 0.0) continue;
@@ -245,32 +247,38 @@ LogSweepModel::Range LogSweepModel::XRange(Plot plot) const {
   const double f1 = result_ ? result_->Sweep.Settings.StartHz : 20.0;
   const double f2 = result_ ? result_->Sweep.Settings.EndHz : 20000.0;
   if (plot == Plot::Distortion) return {f1, std::max(f1 * 2, f2 / 2)};
-  if (plot == Plot::Impulse)
-    return {smoothed_ && !smoothed_->ImpulseMs.empty() ? smoothed_->ImpulseMs.front() : -1.0,
-            kImpulseShownMs};
+  if (plot == Plot::Impulse) return {-kImpulseLeadMs, kImpulseShownMs, 5.0};
   return {f1, f2};
 }
 
 LogSweepModel::Range LogSweepModel::YRange(Plot plot) const {
-  if (!smoothed_) return plot == Plot::Phase ? Range{-180, 180} : Range{-60, 6};
+  if (!smoothed_) {
+    if (plot == Plot::Impulse) return {-1, 1, 0.5};
+    return plot == Plot::Phase ? Range{-180, 180, 90} : Range{-60, 6, 6};
+  }
   const Smoothed& s = *smoothed_;
   if (plot == Plot::Magnitude) {
     const auto [lo, hi] = Extent(s.Magnitude);
     const double top = std::isfinite(hi) ? 6.0 * std::ceil(hi / 6.0) + 6.0 : 6.0;
-    return {std::max(std::isfinite(lo) ? 6.0 * std::floor(lo / 6.0) : top - 60, top - 90), top};
+    const double bottom =
+        std::max(std::isfinite(lo) ? 6.0 * std::floor(lo / 6.0) : top - 60, top - 90);
+    return {bottom, top, top - bottom > 48 ? 12.0 : 6.0};
   }
   if (plot == Plot::Phase) {
     const auto [lo, hi] = Extent(s.Phase);
-    if (!std::isfinite(lo)) return {-180, 180};
-    return {90.0 * std::floor(lo / 90.0) - 90, 90.0 * std::ceil(hi / 90.0) + 90};
+    if (!std::isfinite(lo)) return {-180, 180, 90};
+    const double bottom = 90.0 * std::floor(lo / 90.0) - 90, top = 90.0 * std::ceil(hi / 90.0) + 90;
+    return {bottom, top, 90.0 * std::ceil((top - bottom) / 90.0 / 8.0)};
   }
   if (plot == Plot::Distortion) {
     std::vector<double> all = s.H2;
     all.insert(all.end(), s.H3.begin(), s.H3.end());
     all.insert(all.end(), s.Thd.begin(), s.Thd.end());
     const auto [lo, hi] = Extent(all);
-    if (!std::isfinite(lo)) return {-120, 0};
-    return {std::max(10.0 * std::floor(lo / 10.0), -160.0), 10.0 * std::ceil(hi / 10.0) + 10};
+    if (!std::isfinite(lo)) return {-120, 0, 20};
+    const double bottom = std::max(10.0 * std::floor(lo / 10.0), -160.0);
+    const double top = 10.0 * std::ceil(hi / 10.0) + 10;
+    return {bottom, top, top - bottom > 80 ? 20.0 : 10.0};
   }
   const auto [lo, hi] = Extent(s.Impulse);
   const double peak = std::isfinite(lo) ? std::max(std::abs(lo), std::abs(hi)) : 1.0;

@@ -64,6 +64,7 @@ class LogSweepModel {
   std::vector<Series> Curves(Plot plot) const;
   struct Range {
     double Low = 0, High = 1;
+    double Step = 0;  // between grid lines (0: the plot's choice)
   };
   Range XRange(Plot plot) const;
   Range YRange(Plot plot) const;

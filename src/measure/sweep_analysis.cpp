@@ -278,15 +278,23 @@ SweepResult SweepAnalyzer::Analyse(const float* segment, double offsetFrames) {
     for (size_t i = 0; i <= m_ / 2; ++i)
       level[k][i] = std::abs(reference_[i]) > 0.0 ? std::abs(harmonic_[i] / reference_[i]) : kNaN;
   }
-  const size_t lastFundamental = std::min(last, static_cast<size_t>(std::floor(f2 / 2 / binHz)));
-  for (size_t i = first; i <= lastFundamental; ++i) {
+  // Harmonic levels only where the sweep plays at full level: while it fades
+  // in or out a harmonic falls with a power of the fade, the fundamental
+  // with the fade alone.
+  const double fullFrom = f1 * std::exp(sweep_.FadeInFrames / rate / sweep_.L);
+  const double fullTo =
+      f1 * std::exp((static_cast<double>(sweep_.Frames) - sweep_.FadeOutFrames) / rate / sweep_.L);
+  const size_t top = std::min(last, static_cast<size_t>(std::floor(fullTo / binHz)));
+  const size_t lastFundamental = top / 2;
+  for (size_t i = std::max(first, static_cast<size_t>(std::ceil(fullFrom / binHz)));
+       i <= lastFundamental; ++i) {
     r.DistortionHz.push_back(static_cast<double>(i) * binHz);
     double power = 0.0;
     bool any = false;
     for (int k = 2; k <= kHighestHarmonic; ++k) {
       const size_t j = static_cast<size_t>(k) * i;
       double db = kNaN;
-      if (!level[k].empty() && j <= last) {
+      if (!level[k].empty() && j <= top) {
         const double ratio = level[k][j] / magnitude[i];
         db = 20.0 * std::log10(ratio);
         power += ratio * ratio;

@@ -27,9 +27,10 @@ struct SweepResult {
   // sweep's start and end: magnitude in dB re the stimulus, phase unwrapped
   // in degrees and group delay in milliseconds, both with the delay removed.
   std::vector<double> Hz, MagnitudeDb, PhaseDeg, GroupDelayMs;
-  // Per fundamental frequency (the bins up to half the end frequency): the
-  // level of harmonics 2..5 in dB re the fundamental, NaN where the
-  // harmonic lies above the end frequency; THD of those that do not.
+  // Per fundamental frequency (the bins where the sweep plays at full
+  // level, up to where the second harmonic leaves it): the level of
+  // harmonics 2..5 in dB re the fundamental, NaN where the harmonic lies
+  // beyond; THD of those that do not.
   std::vector<double> DistortionHz;
   std::array<std::vector<double>, kHighestHarmonic - 1> HarmonicDb;
   std::vector<double> ThdDb;

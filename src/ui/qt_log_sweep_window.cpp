@@ -138,7 +138,7 @@ QChartView* QtLogSweepWindow::MakePlot(PlotPane& pane, const QString& title, con
   }
   x->setTitleText(xTitle);
   auto* y = new QValueAxis;
-  y->setLabelFormat("%g");
+  y->setLabelFormat("%.3g");
   y->setTitleText(yTitle);
   pane.Chart->addAxis(x, Qt::AlignBottom);
   pane.Chart->addAxis(y, Qt::AlignLeft);
@@ -195,6 +195,12 @@ void QtLogSweepWindow::Redraw() {
     const LogSweepModel::Range rx = model_.XRange(pane.Kind), ry = model_.YRange(pane.Kind);
     x->setRange(rx.Low, rx.High);
     y->setRange(ry.Low, ry.High);
+    for (auto [axis, step] : {std::pair{x, rx.Step}, {y, ry.Step}})
+      if (auto* values = qobject_cast<QValueAxis*>(axis)) {
+        values->setTickType(step > 0 ? QValueAxis::TicksDynamic : QValueAxis::TicksFixed);
+        values->setTickAnchor(0.0);
+        if (step > 0) values->setTickInterval(step);
+      }
   }
 }
 
