@@ -106,7 +106,9 @@ int RunMeasure(const MeasureCliOptions& o, std::ostream& out, std::ostream& err,
   hooks.Progress = [&bar](double f) { bar.Show(f); };
   SweepResult r;
   std::string error;
+  const int64_t startUs = d.Platform->NowUs();
   const MeasureOutcome outcome = MeasureSweep(*d.Platform, *d.Device, o.Settings, hooks, r, error);
+  const double seconds = static_cast<double>(d.Platform->NowUs() - startUs) / 1e6;
   bar.End();
   if (outcome != MeasureOutcome::Done) {
     err << "zorvane-cli: the measurement failed: " << error << "\n";
@@ -121,6 +123,9 @@ int RunMeasure(const MeasureCliOptions& o, std::ostream& out, std::ostream& err,
   if (!r.Hz.empty())
     out << "response: " << r.Hz.size() << " points, " << Number("%.3f", r.Hz.front()) << " to "
         << Number("%.3f", r.Hz.back()) << " Hz\n";
+  // Opening the devices, playing, recording and analysing (on the cable's
+  // virtual clock: the time the sound would take).
+  out << "time: " << Number("%.3f", seconds) << " s\n";
   if (!r.Note.empty()) err << "zorvane-cli: note: " << r.Note << "\n";
   const struct {
     const std::string& Path;

@@ -407,10 +407,14 @@ bool MeasureCommand(LogSweepModel& model, const std::string& args,
     out(line + " " + Format("%.4f", r->ThdDb[i]));
     return true;
   }
-  if (w[0] == "save" && w.size() == 3) {
+  if (w[0] == "save" && w.size() >= 3) {
     MeasureFile kind;
     if (!MeasureFileFromName(w[1], kind)) return fail("measure save csv|distortion|frd|ir PATH");
-    return model.Export(kind, w[2], error);
+    // The path is the rest of the line, blanks and all.
+    const size_t at = args.find(w[1], args.find("save") + 4) + w[1].size();
+    const size_t from = args.find_first_not_of(" \t", at);
+    const size_t to = args.find_last_not_of(" \t");
+    return model.Export(kind, args.substr(from, to + 1 - from), error);
   }
   return fail("unknown measure command '" + args + "'");
 }

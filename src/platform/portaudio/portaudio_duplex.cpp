@@ -19,7 +19,8 @@ struct Run {
   float* Record = nullptr;
   size_t RecordFrames = 0;
   int OutChannels = 1, InChannels = 1;
-  size_t Played = 0;  // the callback's own
+  size_t Played = 0;     // the callback's own
+  bool Flowing = false;  // the callback's own
   std::atomic<size_t> Recorded{0};
   // Callbacks that found samples lost or made up: an input that overflowed,
   // an output that ran dry. Either shifts the recording against the play.
@@ -29,8 +30,12 @@ struct Run {
 int DuplexCallback(const void* input, void* output, unsigned long frames,
                    const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags status, void* user) {
   auto* run = static_cast<Run*>(user);
-  if (status & (paInputOverflow | paInputUnderflow | paOutputUnderflow))
-    run->Lost.fetch_add(1, std::memory_order_relaxed);
+  // Until the input delivers, a duplex stream hands zeros in its place
+  // (flagged as an underflow): that only shifts the whole recording. Once
+  // both directions flow, any loss counts.
+  const PaStreamCallbackFlags losses = paInputOverflow | paInputUnderflow | paOutputUnderflow;
+  if (!(status & losses)) run->Flowing = true;
+  if ((status & losses) && run->Flowing) run->Lost.fetch_add(1, std::memory_order_relaxed);
   auto* out = static_cast<float*>(output);
   for (unsigned long k = 0; k < frames; ++k) {
     float v = 0.0f;
