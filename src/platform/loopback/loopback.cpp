@@ -265,30 +265,6 @@ BiquadCoefficients DesignBiquad(const LoopbackFilter& f, double rate) {
   return {b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
 }
 
-double LoopbackCable::Section::Step(double v) {
-  if (Kind == LoopbackFilter::Type::Poly) {
-    const double u = v / kFullScale;
-    return kFullScale * (u + A2 * u * u + A3 * u * u * u);
-  }
-  if (Kind == LoopbackFilter::Type::Delay) {
-    SinceSound = v != 0.0 ? 0 : SinceSound == SIZE_MAX ? SIZE_MAX : SinceSound + 1;
-    if (Delayed.empty()) return v;
-    const double out = Delayed[At];
-    Delayed[At] = v;
-    At = At + 1 == Delayed.size() ? 0 : At + 1;
-    return out;
-  }
-  const double y = C.B0 * v + Z1;
-  Z1 = C.B1 * v - C.A1 * y + Z2;
-  Z2 = C.B2 * v - C.A2 * y;
-  return y;
-}
-
-bool LoopbackCable::Section::Quiet() const {
-  if (Kind == LoopbackFilter::Type::Delay) return SinceSound >= Delayed.size();
-  return std::abs(Z1) <= 1e-20 && std::abs(Z2) <= 1e-20;
-}
-
 // The duplex run: its own buffers, played into the line and recorded from
 // it at the same line sample, so the recording lags the playing by exactly
 // what the device under test delays.
