@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   pulseaudio pulseaudio-utils sox ffmpeg
   xvfb xauth xdotool imagemagick python3
+  dpkg-dev fakeroot lintian help2man librsvg2-bin appstream desktop-file-utils bash-completion
   qt6-charts-dev libqt6opengl6-dev python3-numpy python3-scipy swh-plugins
 )
 

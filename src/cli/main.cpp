@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "app/script.h"
+#include "app/version.h"
 #include "cli/analyze.h"
 #include "cli/measure.h"
 #include "cli/record.h"
@@ -131,6 +132,8 @@ int RunScript(const std::string& audio, const std::string& file, const std::stri
 int main(int argc, char** argv) {
   CLI::App app{"Zorvane function-sweep generator and spectrum analyzer, without a window"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", VersionText("zorvane-cli"),
+                       "Print the version and the license and exit");
 
   std::string audio, file;
   CLI::App* script = app.add_subcommand("script", "Drive the instrument with a script of commands");

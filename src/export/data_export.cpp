@@ -93,7 +93,8 @@ bool WritePlotDataCsv(TZorvaneForm& form, const std::string& path, bool perBin,
 // chooses. Like the other File commands it stops a running analyzer first.
 void TZorvaneForm::ExportData1Click() {
   if (S.AnalyzerActive == 1) StopBtnClick();
-  const auto path = platform.SaveFileDialog("Export Data", "csv");
+  const auto path =
+      platform.SaveFileDialog("Export Data", "csv", {"CSV files (*.csv)", "All files (*)"});
   if (!path) return;
   std::string error;
   if (!WritePlotDataCsv(*this, *path, false, &error))

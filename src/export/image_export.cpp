@@ -24,7 +24,8 @@ void StopIfRunning(TZorvaneForm& f) {
 // SaveGraphicsDialog; when confirmed, the image goes to the chosen file. A
 // file that cannot be written is reported as the toolkit reports it.
 void SaveThroughDialog(TZorvaneForm& f, const Bitmap& image) {
-  const auto path = f.platform.SaveFileDialog("Save Graphics", "bmp");
+  const auto path = f.platform.SaveFileDialog(
+      "Save Graphics", "bmp", {"Bitmap images (*.bmp)", "PNG images (*.png)", "All files (*)"});
   if (!path) return;
   errno = 0;
   if (SaveImageFile(image, *path)) return;

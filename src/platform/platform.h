@@ -37,11 +37,13 @@ class Platform {
   virtual bool Terminated() const = 0;
 
   // File dialogs: the chosen path, or nothing when cancelled. Filters are
-  // offered in order, each as "Description (*.ext)".
+  // offered in order, each as "Description (*.ext)"; a saved name without an
+  // extension takes the chosen filter's, or else `defaultExt`.
   virtual std::optional<std::string> OpenFileDialog(
       const std::string& title, const std::vector<std::string>& filters = {}) = 0;
-  virtual std::optional<std::string> SaveFileDialog(const std::string& title,
-                                                    const std::string& defaultExt) = 0;
+  virtual std::optional<std::string> SaveFileDialog(
+      const std::string& title, const std::string& defaultExt,
+      const std::vector<std::string>& filters = {}) = 0;
   virtual bool CopyImageToClipboard(const Bitmap& image) = 0;
   // The dialog of the sound devices, mirroring `model` (the view selects its
   // rows as the user does); true when the user confirmed the choice. Without
@@ -55,6 +57,9 @@ class Platform {
   // Starts the program at `path` with `args`, detached from the instrument
   // and never through a shell; false when it could not be started.
   virtual bool StartProgram(const std::string& path, const std::vector<std::string>& args) = 0;
+  // Shows the HTML document at `path` in the platform's own help viewer;
+  // false when there is none or the file cannot be read.
+  virtual bool ShowHelpDocument(const std::string& /*path*/) { return false; }
   // The form's client area as its window shows it on screen; nothing when
   // the form has no window (the core then draws the image itself).
   virtual std::optional<Bitmap> GrabForm(const Control& /*form*/) { return std::nullopt; }

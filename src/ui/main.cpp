@@ -1,13 +1,14 @@
 // The instrument's window:
 //   zorvane [--audio=system|loopback[:FILTER,...]] [--input-device=NAME] [--output-device=NAME]
+#include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QStyleFactory>
-#include <cstring>
 #include <iostream>
 #include <memory>
 
 #include "app/Zorvane.h"
 #include "app/audio_devices.h"
+#include "app/version.h"
 #include "platform/audio_option.h"
 #include "platform/loopback/loopback.h"
 #include "platform/portaudio/portaudio_devices.h"
@@ -20,17 +21,28 @@
 using namespace zorvane;
 
 int main(int argc, char** argv) {
+  // Options are read before Qt starts, so that --help and --version need no
+  // screen; Qt's own options (-platform, -style, ...) are left to Qt.
+  CLI::App cli{"Zorvane function-sweep generator and spectrum analyzer: the window"};
+  cli.allow_extras();
+  cli.set_version_flag("--version", VersionText("zorvane"),
+                       "Print the version and the license and exit");
   AudioOption option;
-  std::string outputDevice, inputDevice;
-  for (int i = 1; i < argc; ++i) {
-    auto value = [&](const char* name) -> const char* {
-      const size_t n = std::strlen(name);
-      return std::strncmp(argv[i], name, n) == 0 ? argv[i] + n : nullptr;
-    };
-    if (const char* v = value("--output-device=")) outputDevice = v;
-    if (const char* v = value("--input-device=")) inputDevice = v;
-    const char* audio = value("--audio=");
-    if (!audio) continue;
+  std::string audio, outputDevice, inputDevice;
+  cli.add_option("--audio", audio,
+                 "system (the sound card), loopback (built-in cable) or "
+                 "loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], highpass=HZ[/Q], "
+                 "peak=HZ/Q/DB, noise=DBFS; without it the sound card when there is one");
+  const char* deviceHelp =
+      "a unique part of the device's name, or its number (zorvane-cli devices)";
+  cli.add_option("--output-device", outputDevice, std::string("sound card output: ") + deviceHelp);
+  cli.add_option("--input-device", inputDevice, std::string("sound card input: ") + deviceHelp);
+  try {
+    cli.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return cli.exit(e);
+  }
+  if (!audio.empty()) {
     std::string error;
     if (!ParseAudioOption(audio, option, error)) {
       std::cerr << "zorvane: " << error << "\n";
@@ -45,7 +57,10 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
-  QApplication::setApplicationDisplayName("Zorvane Function-Sweep Generator");
+  // No display name: Qt would add it to every window title, and the
+  // window's caption already names the program.
+  QApplication::setApplicationName("Zorvane");
+  QGuiApplication::setDesktopFileName("zorvane");
 
   std::string description;
   bool system = false;

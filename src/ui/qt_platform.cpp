@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -14,6 +15,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTextBrowser>
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -55,7 +58,10 @@ QtPlatform::QtPlatform() : dispatcher_(QAbstractEventDispatcher::instance()) {
   deadline_.setTimerType(Qt::PreciseTimer);
 }
 
-QtPlatform::~QtPlatform() = default;
+QtPlatform::~QtPlatform() {
+  // A viewer without an owner window is ours to delete.
+  if (help_ && !help_->parent()) delete help_;
+}
 
 void QtPlatform::BindTimer(Control* timer) {
   auto t = std::make_unique<QTimer>();
@@ -130,19 +136,43 @@ std::optional<std::string> QtPlatform::OpenFileDialog(const std::string& title,
                                                       const std::vector<std::string>& filters) {
   QStringList list;
   for (const std::string& f : filters) list << QString::fromStdString(f);
-  const QString f = QFileDialog::getOpenFileName(owner_, QString::fromStdString(title), QString(),
+  const QString f = QFileDialog::getOpenFileName(owner_, QString::fromStdString(title), lastFolder_,
                                                  list.join(";;"));
   if (f.isEmpty()) return std::nullopt;
+  lastFolder_ = QFileInfo(f).absolutePath();
   return f.toStdString();
 }
 
 std::optional<std::string> QtPlatform::SaveFileDialog(const std::string& title,
-                                                      const std::string& defaultExt) {
-  QFileDialog d(owner_, QString::fromStdString(title));
+                                                      const std::string& defaultExt,
+                                                      const std::vector<std::string>& filters) {
+  QFileDialog d(owner_, QString::fromStdString(title), lastFolder_);
   d.setAcceptMode(QFileDialog::AcceptSave);
-  d.setDefaultSuffix(QString::fromStdString(defaultExt));
+  const QString fallback = QString::fromStdString(defaultExt);
+  // The extension a filter offers ("PNG images (*.png)" gives "png").
+  auto suffixOf = [fallback](const QString& filter) {
+    static const QRegularExpression ext(R"(\(\*\.(\w+)\))");
+    const QRegularExpressionMatch m = ext.match(filter);
+    return m.hasMatch() ? m.captured(1) : fallback;
+  };
+  QStringList list;
+  for (const std::string& f : filters) list << QString::fromStdString(f);
+  d.setDefaultSuffix(fallback);
+  if (!list.isEmpty()) {
+    d.setNameFilters(list);
+    for (const QString& f : list)
+      if (suffixOf(f) == fallback) {
+        d.selectNameFilter(f);
+        break;
+      }
+    // A name typed without an extension takes the chosen type's.
+    QObject::connect(&d, &QFileDialog::filterSelected,
+                     [&d, suffixOf](const QString& f) { d.setDefaultSuffix(suffixOf(f)); });
+  }
   if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return std::nullopt;
-  return d.selectedFiles().first().toStdString();
+  const QString f = d.selectedFiles().first();
+  lastFolder_ = QFileInfo(f).absolutePath();
+  return f.toStdString();
 }
 
 bool QtPlatform::CopyImageToClipboard(const Bitmap& image) {
@@ -206,6 +236,28 @@ bool QtPlatform::StartProgram(const std::string& path, const std::vector<std::st
   QStringList list;
   for (const std::string& a : args) list << QString::fromStdString(a);
   return QProcess::startDetached(QString::fromStdString(path), list);
+}
+
+bool QtPlatform::ShowHelpDocument(const std::string& path) {
+  const QString file = QString::fromStdString(path);
+  if (!QFileInfo(file).isReadable() || QFileInfo(file).isDir()) return false;
+  if (!help_) {
+    help_ = new QTextBrowser(owner_);
+    help_->setWindowFlag(Qt::Window);
+    help_->setObjectName("HelpViewer");
+    // Links to the web go to the desktop's browser; Alt+Left and Alt+Right
+    // go back and forth within the document.
+    help_->setOpenExternalLinks(true);
+    help_->resize(760, 640);
+  }
+  // Read as HTML whatever its name says.
+  help_->setSource(QUrl::fromLocalFile(file), QTextDocument::HtmlResource);
+  const QString title = help_->documentTitle();
+  help_->setWindowTitle(title.isEmpty() ? QStringLiteral("Help") : title);
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
+  return true;
 }
 
 std::optional<Bitmap> QtPlatform::GrabForm(const Control& form) {

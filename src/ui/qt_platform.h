@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "platform/platform.h"
 
 class QAbstractEventDispatcher;
+class QTextBrowser;
 class QWidget;
 class QPrinter;
 
@@ -42,13 +44,15 @@ class QtPlatform : public Platform {
   bool Terminated() const override { return terminated_; }
   std::optional<std::string> OpenFileDialog(const std::string& title,
                                             const std::vector<std::string>& filters = {}) override;
-  std::optional<std::string> SaveFileDialog(const std::string& title,
-                                            const std::string& defaultExt) override;
+  std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& defaultExt,
+                                            const std::vector<std::string>& filters) override;
   bool CopyImageToClipboard(const Bitmap& image) override;
   bool ChooseAudioDevices(AudioDevicesDialogModel& model) override;
   bool PrinterSetup() override;
   bool PrintImage(const Bitmap& image) override;
   bool StartProgram(const std::string& path, const std::vector<std::string>& args) override;
+  // A window of its own with a text browser over the document.
+  bool ShowHelpDocument(const std::string& path) override;
   // The main window's client area, grabbed from the screen.
   std::optional<Bitmap> GrabForm(const Control& form) override;
 
@@ -57,6 +61,9 @@ class QtPlatform : public Platform {
 
  private:
   QWidget* owner_ = nullptr;
+  // Where the last file dialog was confirmed; the next one starts there.
+  QString lastFolder_;
+  QPointer<QTextBrowser> help_;
   std::unique_ptr<QPrinter> printer_;
   QElapsedTimer clock_;
   bool terminated_ = false;

@@ -59,40 +59,50 @@ TEST(VolumeControl, EveryMixerOnThePathIsStartedInOrderByTheButtonAndTheMenuAlik
   EXPECT_TRUE(rig.platform.Messages.empty()) << rig.MessageLog();
 }
 
-TEST(Help, TheDocumentGoesToTheDesktopOpenerIntactOrTheFailureIsShown) {
+// Without a viewer of the platform's own the document goes to a browser,
+// always under a name that says HTML: the desktop's opener hands a ".chm"
+// name to a compiled-help viewer, or to nothing.
+TEST(Help, TheBrowserGetsTheDocumentUnderAnHtmlNameOrTheFailureIsShown) {
   FakePrograms fakes;
   Rig rig;
-  TempDir docs;
+  TempDir docs, tmp;
+  ::setenv("TMPDIR", tmp.Path().c_str(), 1);  // where a copy goes
   const std::string folder = docs.File("it's \"my\" help; $HOME `id`");
   std::filesystem::create_directories(folder);
-  const std::string help = folder + "/ZorvaneHelp.chm";
-  std::ofstream(help) << "<html></html>";
-  rig.S().HelpPath = help;
+  const std::string html = folder + "/help.html", link = folder + "/ZorvaneHelp.chm";
+  std::ofstream(html) << "<html>help</html>";
+  std::filesystem::create_symlink("help.html", link);
+  const std::string own = docs.File("ZorvaneHelp.chm");  // a user's copy under the old name
+  std::ofstream(own) << "<html>mine</html>";
+  auto open = [&](const std::string& path) {
+    rig.S().HelpPath = path;
+    rig.F().Find("HelpMenu1")->Click();
+  };
 
-  // No opener on the path.
-  rig.F().Find("HelpMenu1")->Click();
-  ASSERT_EQ(rig.platform.Messages.size(), 1u);
-  EXPECT_EQ(rig.platform.Messages[0].Text, "Could not run the help application");
-  EXPECT_TRUE(rig.platform.Messages[0].Plain) << "the toolkit's plain message dialog";
-
-  const std::string opener = fakes.Add("xdg-open");
-  rig.F().Find("HelpMenu1")->Click();
-  EXPECT_EQ(rig.platform.Messages.size(), 1u) << rig.MessageLog();
-  const auto run = fakes.Recorded("xdg-open");
-  EXPECT_EQ(run.Path, opener);
-  EXPECT_EQ(run.Args, std::vector<std::string>{help});
-
-  // An opener that cannot be run, a help file gone, none found at start-up.
-  std::ofstream(opener) << "not a program";
-  rig.F().HelpMenu1Click();
+  open(link);  // no browser on the path
   fakes.Add("xdg-open");
-  std::filesystem::remove(help);
-  rig.F().HelpMenu1Click();
-  rig.S().HelpPath.clear();
-  rig.F().HelpMenu1Click();
-  EXPECT_EQ(rig.platform.Messages.size(), 4u);
-  for (const auto& m : rig.platform.Messages)
+  open(link);
+  EXPECT_EQ(fakes.Recorded("xdg-open").Args, std::vector<std::string>{html}) << "the link's target";
+  std::filesystem::remove(fakes.Log("xdg-open"));
+  open(own);
+  const auto copy = fakes.Recorded("xdg-open").Args;
+  ASSERT_EQ(copy.size(), 1u);
+  EXPECT_EQ(copy[0].substr(copy[0].size() - 5), ".html");
+  EXPECT_EQ(ReadFile(copy[0]), ReadFile(own)) << "a private copy under an HTML name";
+  fakes.Add("x-www-browser");  // the system's browser comes first
+  open(link);
+  EXPECT_EQ(fakes.Recorded("x-www-browser").Args, std::vector<std::string>{html});
+
+  // A help file gone, none found at start-up.
+  std::filesystem::remove(html);
+  open(link);
+  open("");
+  EXPECT_EQ(rig.platform.Messages.size(), 3u) << rig.MessageLog();
+  for (const auto& m : rig.platform.Messages) {
     EXPECT_EQ(m.Text, "Could not run the help application");
+    EXPECT_TRUE(m.Plain) << "the toolkit's plain message dialog";
+  }
+  ::unsetenv("TMPDIR");
 }
 
 TEST_F(About, TitleAndTheVersionOnTheSecondLine) {

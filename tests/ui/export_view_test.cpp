@@ -1,13 +1,16 @@
 // The exports in the real window on Qt's offscreen platform: the form image
 // grabbed from the window, Qt's clipboard, printing through Qt's print
-// dialog into a PDF file, and the help document handed to the opener.
+// dialog into a PDF file, the save dialogs, and the help document's viewer.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <fstream>
 #include <functional>
@@ -90,15 +93,41 @@ TEST_F(ExportView, PrintGoesThroughThePrintDialogIntoAPdfFile) {
   EXPECT_NE(text.find("/Height " + std::to_string(client.height())), std::string::npos);
 }
 
-TEST_F(ExportView, TheHelpDocumentReachesTheOpenerIntact) {
+TEST_F(ExportView, HelpShowsTheDocumentAsHtmlInAWindowOfItsOwn) {
   FakePrograms fakes;
-  const std::string opener = fakes.Add("xdg-open");
-  const std::string folder = dir.File("my \"help\" isn't; $HOME");
+  fakes.Add("xdg-open");
+  form.S.HelpPath = dir.File("ZorvaneHelp.chm");
+  std::ofstream(form.S.HelpPath) << "<html><head><title>Zorvane Help</title></head>"
+                                    "<body><h1>First steps</h1></body></html>";
+  for (int i = 0; i < 2; ++i) window.ActionFor("HelpMenu1")->trigger();
+  const auto viewers = window.findChildren<QTextBrowser*>();
+  ASSERT_EQ(viewers.size(), 1) << "one viewer, shown again";
+  EXPECT_TRUE(viewers[0]->isVisible() && viewers[0]->isWindow());
+  EXPECT_EQ(viewers[0]->windowTitle(), "Zorvane Help");
+  EXPECT_EQ(viewers[0]->toPlainText(), "First steps") << "read as HTML";
+  EXPECT_FALSE(std::filesystem::exists(fakes.Log("xdg-open")));
+}
+
+TEST_F(ExportView, SaveDialogsOfferTheFileTypesAndANameTakesTheChosenTypesExtension) {
+  const std::string folder = dir.File("shots");
   std::filesystem::create_directories(folder);
-  form.S.HelpPath = folder + "/ZorvaneHelp.chm";
-  std::ofstream(form.S.HelpPath) << "<html></html>";
-  window.ActionFor("HelpMenu1")->trigger();
-  const auto run = fakes.Recorded("xdg-open");
-  EXPECT_EQ(run.Path, opener);
-  EXPECT_EQ(run.Args, std::vector<std::string>{form.S.HelpPath});
+  QStringList filters;
+  auto answer = [&](const std::string& name) {
+    WhenDialogOpens([&, name](QWidget* w) {
+      auto* d = qobject_cast<QFileDialog*>(w);
+      filters = d->nameFilters();
+      if (name.empty()) return static_cast<QDialog*>(d)->reject();
+      // The user picks the second type and types a name without an extension.
+      QTest::keyClick(d->findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Down);
+      d->selectFile(QString::fromStdString(name));
+      static_cast<QDialog*>(d)->accept();
+    });
+  };
+  answer(folder + "/plot");
+  window.ActionFor("SaveBitmap1")->trigger();
+  EXPECT_EQ(filters, QStringList({"Bitmap images (*.bmp)", "PNG images (*.png)", "All files (*)"}));
+  EXPECT_EQ(ReadFile(folder + "/plot.png").at(1), 'P') << "a PNG file";
+  answer("");
+  window.ActionFor("ExportData1")->trigger();
+  EXPECT_EQ(filters, QStringList({"CSV files (*.csv)", "All files (*)"}));
 }

@@ -182,7 +182,8 @@ std::optional<std::string> HeadlessPlatform::OpenFileDialog(const std::string&,
 }
 
 std::optional<std::string> HeadlessPlatform::SaveFileDialog(const std::string&,
-                                                            const std::string& ext) {
+                                                            const std::string& ext,
+                                                            const std::vector<std::string>&) {
   auto a = NextDialogAnswer();
   if (a && !ext.empty() &&
       a->find('.', a->find_last_of('/') == std::string::npos ? 0 : a->find_last_of('/')) ==

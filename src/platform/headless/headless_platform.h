@@ -49,8 +49,8 @@ class HeadlessPlatform : public Platform {
 
   std::optional<std::string> OpenFileDialog(const std::string& title,
                                             const std::vector<std::string>& filters = {}) override;
-  std::optional<std::string> SaveFileDialog(const std::string& title,
-                                            const std::string& defaultExt) override;
+  std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& defaultExt,
+                                            const std::vector<std::string>& filters) override;
   bool CopyImageToClipboard(const Bitmap& image) override;
   bool PrinterSetup() override;
   bool PrintImage(const Bitmap& image) override;
