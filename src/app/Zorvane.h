@@ -3,6 +3,7 @@
 // that own them (generator/, audio/, analyzer/, sweep/, wavefile/, export/).
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -283,6 +284,15 @@ class TZorvaneForm {
   void AudioDevices1Click();
   void WaveFileStart();
 
+  // ---- Log sweep measurement (its own window, beside the form) ----
+  // Sweep > Log Sweep Measurement…: calls `show`. The item is enabled once a
+  // window is attached.
+  void AttachLogSweep(std::function<void()> show);
+  void LogSweep1Click();
+  // Why the sound devices cannot be lent to a measurement now: the output,
+  // the analyzer or the sweep uses them (empty when none does).
+  std::string DevicesInUse() const;
+
   // ---- Export and external tools ----
   void SaveForm1Click();
   void SaveGraphic1Click();
@@ -351,6 +361,7 @@ class TZorvaneForm {
   std::unique_ptr<WorkArrays> work_;
   std::string settingsFolder_;
   AudioDeviceChooser* deviceChooser_ = nullptr;
+  std::function<void()> showLogSweep_;
   bool outputDeviceOpen_ = false;
   bool destroyed_ = false;
 };

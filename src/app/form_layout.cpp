@@ -373,6 +373,8 @@ void TZorvaneForm::CreateMenu() {
   separator(sweep);
   AddMenu("SwpCal1", "Calibrate", sweep);
   AddMenu("ZeroCal1", "Zero Calibration", sweep);
+  separator(sweep);
+  AddMenu("LogSweep1", "Log Sweep Measurement\u2026", sweep)->SetEnabled(false);
 
   Control* source = AddMenu("DataSource1", "&Data Source", MainMenu);
   AddMenu("SoundBoard1", "Soundboard", source, true);

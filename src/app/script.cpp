@@ -8,6 +8,7 @@
 
 #include "app/state_fields.h"
 #include "export/image_files.h"
+#include "measure/log_sweep_model.h"
 #include "readouts/readout_text.h"
 
 namespace zorvane {
@@ -122,6 +123,7 @@ void ScriptRunner::Deliver() {
       if (depth_ > 0) {
         if (form_.S.SweepRunning == 1) form_.S.SweepRunning = 0;
         if (form_.S.AnalyzerStopRequested == 0) form_.StopBtnClick();
+        if (measure_ && measure_->Running()) measure_->Stop();
       }
       return;
     }
@@ -333,6 +335,12 @@ void ScriptRunner::Execute(const std::string& raw, int number) {
     out_("clock = " + std::to_string(platform_.NowUs() / 1000));
   } else if (cmd == "quit") {
     form_.QuitBtnClick();
+  } else if (cmd == "measure") {
+    std::string why;
+    if (!measure_)
+      Error(number, "no measurement is attached");
+    else if (!MeasureCommand(*measure_, rest, out_, why))
+      Error(number, why);
   } else {
     Error(number, "unknown command " + cmd);
   }

@@ -17,6 +17,7 @@
 //   pixel X Y                     prints "pixel X Y = 0x00BBGGRR" from the plot bitmap
 //   clock                         prints "clock = MS", the milliseconds the clock has run
 //   quit                          the QUIT button
+//   measure ...                   the log sweep measurement (see MeasureCommand)
 //
 // File dialogs, the printer set-up included, take the answers given by
 // "dialog"; a printer answered with a path prints into that file.
@@ -35,6 +36,8 @@
 
 namespace zorvane {
 
+class LogSweepModel;
+
 class ScriptRunner {
  public:
   ScriptRunner(TZorvaneForm& form, HeadlessPlatform& platform,
@@ -43,6 +46,8 @@ class ScriptRunner {
   // Runs the whole script; returns the number of lines that failed.
   int Run(std::istream& in);
   int Run(const std::vector<std::string>& lines);
+  // The measurement the "measure" commands drive (none: they are refused).
+  void AttachMeasurement(LogSweepModel* model) { measure_ = model; }
 
  private:
   void Deliver();
@@ -57,6 +62,7 @@ class ScriptRunner {
   int64_t resumeAtUs_ = 0;
   int depth_ = 0;
   int errors_ = 0;
+  LogSweepModel* measure_ = nullptr;
 };
 
 }  // namespace zorvane

@@ -7,6 +7,9 @@
 //   zorvane-cli record [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
 //   zorvane-cli analyze FILE.wav [options]                a WAV file through the analyzer
 //       (--distortion, --bands: the readouts, analyze_readouts.h)
+//   zorvane-cli measure [--audio=...] [--from HZ] [--to HZ] [--seconds S] [--level DBFS]
+//                       [--repeat N] [--csv F] [--frd F] [--ir F.wav] [--distortion F]
+//   zorvane-cli playrec [--audio=...] IN.wav OUT.wav      play a file while recording
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -17,12 +20,15 @@
 #include "app/script.h"
 #include "app/version.h"
 #include "cli/analyze.h"
+#include "cli/measure.h"
 #include "cli/record.h"
 #include "cli/tone.h"
 #include "platform/audio_option.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/loopback/loopback.h"
+#include "measure/log_sweep_model.h"
 #include "platform/portaudio/portaudio_devices.h"
+#include "platform/portaudio/portaudio_duplex.h"
 
 using namespace zorvane;
 
@@ -107,6 +113,12 @@ int RunScript(const std::string& audio, const std::string& file, const std::stri
   ScriptRunner runner(
       form, platform, [](const std::string& line) { std::cout << line << std::endl; },
       [](const std::string& line) { std::cerr << line << std::endl; });
+  // The log sweep measurement on the same devices, through full duplex.
+  std::unique_ptr<FullDuplex> card;
+  if (system) card = MakePortAudioDuplex(choice);
+  LogSweepModel measurement(platform, system ? *card : cable->Duplexer());
+  measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
+  runner.AttachMeasurement(&measurement);
   const int errors = runner.Run(*input);
   // How often the sound card's input lost frames since it was last opened:
   // frames that arrived while no capture buffer was queued, or that the
@@ -129,7 +141,7 @@ int main(int argc, char** argv) {
   script->add_option("--audio", audio,
                      "system (the sound card), loopback (built-in cable) or "
                      "loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], highpass=HZ[/Q], "
-                     "peak=HZ/Q/DB, noise=DBFS");
+                     "peak=HZ/Q/DB, delay=MS, poly=A2/A3, noise=DBFS");
   std::string outputDevice, inputDevice;
   const char* deviceHelp = "a unique part of the device's name, or its number (see devices)";
   script->add_option("--output-device", outputDevice,
@@ -185,6 +197,39 @@ int main(int argc, char** argv) {
   analyze->add_flag("--bins", an.Bins, "CSV rows per transform bin instead of per display point");
   AddReadoutOptions(*analyze, an.Readouts);
 
+  MeasureCliOptions me;
+  CLI::App* measure = app.add_subcommand(
+      "measure", "Measure response, impulse response and distortion with a log sweep");
+  const char* audioHelp = "system (the sound card), loopback or loopback:FILTER[,FILTER...]";
+  measure->add_option("--audio", me.Devices.Audio, audioHelp);
+  measure->add_option("--output-device", me.Devices.OutputDevice,
+                      std::string("sound card output: ") + deviceHelp);
+  measure->add_option("--input-device", me.Devices.InputDevice,
+                      std::string("sound card input: ") + deviceHelp);
+  measure->add_option("--from", me.Settings.StartHz, "start frequency in Hz (20)");
+  measure->add_option("--to", me.Settings.EndHz, "end frequency in Hz (20000)");
+  measure->add_option("--seconds", me.Settings.Seconds, "sweep length, 0.5 to 30 s (2)");
+  measure->add_option("--level", me.Settings.LevelDbfs, "sweep level, -80 to 0 dBFS (-6)");
+  measure->add_option("--repeat", me.Settings.Repeats, "sweeps averaged, 1 to 64 (1)");
+  measure->add_option("--rate", me.Settings.Rate, "sample rate in Hz (44100)");
+  measure->add_option("--csv", me.Csv, "frequency response: frequency_hz,magnitude_db,phase_deg");
+  measure->add_option("--frd", me.Frd, "frequency response as FRD text");
+  measure->add_option("--ir", me.Impulse, "impulse response as a 32-bit float WAV");
+  measure->add_option("--distortion", me.Distortion,
+                      "harmonics: frequency_hz,h2_db,h3_db,h4_db,h5_db,thd_db");
+
+  DuplexChoice pr;
+  std::string playPath, capturePath;
+  CLI::App* playrec = app.add_subcommand(
+      "playrec", "Play a WAV file through full duplex and record the input meanwhile");
+  playrec->add_option("--audio", pr.Audio, audioHelp);
+  playrec->add_option("--output-device", pr.OutputDevice,
+                      std::string("sound card output: ") + deviceHelp);
+  playrec->add_option("--input-device", pr.InputDevice,
+                      std::string("sound card input: ") + deviceHelp);
+  playrec->add_option("IN", playPath, "the WAV file to play (its first channel)")->required();
+  playrec->add_option("OUT", capturePath, "the recording, a 32-bit float WAV")->required();
+
   try {
     app.parse(argc, argv);
     auto endsWith = [](const std::string& s, const std::string& tail) {
@@ -196,11 +241,13 @@ int main(int argc, char** argv) {
       throw CLI::ValidationError("--bmp", "the name ends in .png");
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
-    // Bad arguments to analyze end with status 1, as a bad file does.
-    return analyze->parsed() && code != 0 ? 1 : code;
+    // Bad arguments to analyze and measure end with status 1, as bad input does.
+    return (analyze->parsed() || measure->parsed()) && code != 0 ? 1 : code;
   }
 
   if (analyze->parsed()) return RunAnalyze(an, std::cout, std::cerr, ::isatty(2) != 0);
+  if (measure->parsed()) return RunMeasure(me, std::cout, std::cerr, ::isatty(2) != 0);
+  if (playrec->parsed()) return RunPlayRecord(pr, playPath, capturePath, std::cout, std::cerr);
   if (script->parsed()) return RunScript(audio, file, outputDevice, inputDevice);
   if (devicesCommand->parsed()) {
     const std::vector<AudioDeviceInfo> list = PortAudioDeviceList();

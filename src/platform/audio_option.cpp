@@ -47,7 +47,7 @@ bool Filter(std::string_view text, LoopbackOptions& cable, std::string& why) {
     return false;
   };
   if (eq == std::string_view::npos)
-    return fail("expected NAME=VALUE (gain, lowpass, highpass, peak or noise)");
+    return fail("expected NAME=VALUE (gain, lowpass, highpass, peak, delay, poly or noise)");
   const std::string_view name = text.substr(0, eq);
   const std::vector<std::string_view> args = Split(text.substr(eq + 1), '/');
   std::vector<double> v(args.size());
@@ -90,13 +90,32 @@ bool Filter(std::string_view text, LoopbackOptions& cable, std::string& why) {
     cable.Filters.push_back(f);
     return true;
   }
+  if (name == "delay") {
+    if (v.size() != 1) return fail("delay=MS");
+    if (!(v[0] >= 0.0 && v[0] <= 1000.0)) return fail("the delay must lie between 0 and 1000 ms");
+    LoopbackFilter f;
+    f.Kind = LoopbackFilter::Type::Delay;
+    f.Ms = v[0];
+    cable.Filters.push_back(f);
+    return true;
+  }
+  if (name == "poly") {
+    if (v.size() != 2) return fail("poly=A2/A3");
+    if (!(std::abs(v[0]) <= 10.0 && std::abs(v[1]) <= 10.0))
+      return fail("the coefficients must lie between -10 and 10");
+    LoopbackFilter f;
+    f.Kind = LoopbackFilter::Type::Poly;
+    f.A2 = v[0], f.A3 = v[1];
+    cable.Filters.push_back(f);
+    return true;
+  }
   if (name == "noise") {
     if (v.size() != 1) return fail("noise=DBFS");
     if (!decibels(v[0], -200, 0)) return false;
     cable.NoiseRms = kFullScaleSineRms * std::pow(10.0, v[0] / 20.0);
     return true;
   }
-  return fail("unknown filter (gain, lowpass, highpass, peak or noise)");
+  return fail("unknown filter (gain, lowpass, highpass, peak, delay, poly or noise)");
 }
 
 }  // namespace

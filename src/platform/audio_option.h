@@ -8,6 +8,8 @@
 //     lowpass=HZ[/Q]            second-order low-pass (Q 0.7071, Butterworth, when absent)
 //     highpass=HZ[/Q]           second-order high-pass
 //     peak=HZ/Q/DB              peaking equalizer section
+//     delay=MS                  a pure delay (whole samples at 44,100 Hz)
+//     poly=A2/A3                y = x + A2 x^2 + A3 x^3 (x in full scale)
 //     noise=DBFS                white noise at the input, RMS relative to a full-scale sine
 #pragma once
 

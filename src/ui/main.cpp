@@ -12,6 +12,9 @@
 #include "platform/audio_option.h"
 #include "platform/loopback/loopback.h"
 #include "platform/portaudio/portaudio_devices.h"
+#include "measure/log_sweep_model.h"
+#include "platform/portaudio/portaudio_duplex.h"
+#include "ui/qt_log_sweep_window.h"
 #include "ui/qt_main_window.h"
 #include "ui/qt_platform.h"
 
@@ -113,6 +116,13 @@ int main(int argc, char** argv) {
       platform.BindTimer(t);
     QtMainWindow window(form);
     platform.SetOwner(&window);
+    // The log sweep measurement: its own window on the same devices.
+    std::unique_ptr<FullDuplex> card;
+    if (system) card = MakePortAudioDuplex(choice);
+    LogSweepModel measurement(platform, system ? *card : cable->Duplexer());
+    measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
+    QtLogSweepWindow measurementWindow(measurement);
+    form.AttachLogSweep([&measurementWindow] { measurementWindow.Present(); });
     window.show();
     // A device failure while starting up has already asked the program to end.
     if (!platform.Terminated()) result = app.exec();

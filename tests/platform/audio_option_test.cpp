@@ -20,9 +20,15 @@ TEST(AudioOption, DevicesAndFilterChains) {
   EXPECT_EQ(o.Cable.Gain, 1.0);
 
   ASSERT_TRUE(ParseAudioOption(
-      "loopback:lowpass=5000,highpass=20/0.5,peak=2000/2/-6.5,gain=-6,noise=-40,gain=+6", o, error))
+      "loopback:lowpass=5000,highpass=20/0.5,peak=2000/2/-6.5,gain=-6,noise=-40,gain=+6,"
+      "delay=12.3,poly=0.02/-0.05",
+      o, error))
       << error;
-  ASSERT_EQ(o.Cable.Filters.size(), 3u);
+  ASSERT_EQ(o.Cable.Filters.size(), 5u);
+  EXPECT_TRUE(o.Cable.Filters[3].Kind == LoopbackFilter::Type::Delay &&
+              o.Cable.Filters[3].Ms == 12.3);
+  const LoopbackFilter& poly = o.Cable.Filters[4];
+  EXPECT_TRUE(poly.Kind == LoopbackFilter::Type::Poly && poly.A2 == 0.02 && poly.A3 == -0.05);
   const LoopbackFilter& low = o.Cable.Filters[0];
   EXPECT_EQ(low.Kind, LoopbackFilter::Type::LowPass);
   EXPECT_EQ(low.Hz, 5000.0);
@@ -64,6 +70,10 @@ TEST(AudioOption, RefusesWhatItCannotUseAndNamesIt) {
       {"loopback:gain=1e999", "'1e999'"},
       {"loopback:gain=-6 ", "'-6 '"},
       {"loopback:noise=3", "'noise=3'"},
+      {"loopback:delay=-1", "'delay=-1'"},
+      {"loopback:delay=1000.5", "'delay=1000.5'"},
+      {"loopback:poly=0.1", "'poly=0.1'"},
+      {"loopback:poly=0/11", "'poly=0/11'"},
       {"loopback:echo=0.5", "'echo=0.5'"},
       {many, "at most 64"},
   };

@@ -10,6 +10,8 @@ namespace zorvane {
 
 namespace {
 constexpr int64_t kOutputRate = 44100;
+// A full-scale sample of the line.
+constexpr double kFullScale = 32767.0;
 
 bool PlayableFormat(const WaveFormat& f) {
   return f.FormatTag == WAVE_FORMAT_PCM && f.Channels == 1 && f.BitsPerSample == 16 &&
@@ -247,6 +249,7 @@ BiquadCoefficients MatchedHighPass(double hz, double q, double rate) {
 }  // namespace
 
 BiquadCoefficients DesignBiquad(const LoopbackFilter& f, double rate) {
+  if (f.Kind == LoopbackFilter::Type::Delay || f.Kind == LoopbackFilter::Type::Poly) return {};
   // Corners far below a hertz all act alike; below about 1e-60 Hz the matched
   // designs' arithmetic leaves the range of a double, so they stop at 1e-6 Hz.
   const double hz = std::max(f.Hz, 1e-6);
@@ -262,13 +265,107 @@ BiquadCoefficients DesignBiquad(const LoopbackFilter& f, double rate) {
   return {b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
 }
 
+// The duplex run: its own buffers, played into the line and recorded from
+// it at the same line sample, so the recording lags the playing by exactly
+// what the device under test delays.
+class LoopbackCable::Duplex : public FullDuplex {
+ public:
+  explicit Duplex(LoopbackCable& c) : cable_(c) {}
+  std::string Name() const override { return "loopback"; }
+  bool Open(uint32_t rate, std::string& error) override {
+    Close();
+    if (rate != kOutputRate) {
+      error = "the built-in loopback runs at 44100 Hz only, not " + std::to_string(rate) + " Hz";
+      return false;
+    }
+    open_ = true;
+    return true;
+  }
+  size_t LatencyFrames() const override { return 0; }
+  bool Start(const float* play, size_t playFrames, float* record, size_t recordFrames,
+             std::string& error) override {
+    if (!open_ || Active) {
+      error = open_ ? "the loopback is already playing a run" : "the loopback is not open";
+      return false;
+    }
+    cable_.Advance(cable_.platform_.NowUs());
+    if (cable_.line_.empty()) cable_.line_.assign(kLineRing, 0.0f);
+    if (cable_.sections_.empty()) {
+      // Without filters the line holds nothing but this run: start it now.
+      const int64_t now = cable_.platform_.NowUs();
+      cable_.lineEnd_ = std::max(cable_.lineEnd_, now < 0 ? 0 : now * kOutputRate / 1'000'000 + 1);
+    }
+    Play = play, PlayFrames = playFrames, Record = record, RecordFrames = recordFrames;
+    First = cable_.lineEnd_;
+    recorded_ = 0;
+    Noise = 12345u + 7919u * ++runs_;
+    Active = recordFrames > 0;
+    return true;
+  }
+  size_t Recorded() const override { return recorded_; }
+  std::string Failure() const override { return ""; }
+  void Close() override {
+    Active = false;
+    open_ = false;
+  }
+  double PlayAt(int64_t a) const {
+    const int64_t i = a - First;
+    return Active && i >= 0 && i < static_cast<int64_t>(PlayFrames)
+               ? static_cast<double>(Play[i]) * kFullScale
+               : 0.0;
+  }
+
+  const float* Play = nullptr;
+  size_t PlayFrames = 0;
+  float* Record = nullptr;
+  size_t RecordFrames = 0;
+  int64_t First = 0;  // the line sample of play[0] and record[0]
+  size_t recorded_ = 0;
+  bool Active = false;
+  uint32_t Noise = 0;
+
+ private:
+  LoopbackCable& cable_;
+  bool open_ = false;
+  uint32_t runs_ = 0;
+};
+
+FullDuplex& LoopbackCable::Duplexer() { return *duplex_; }
+
+void LoopbackCable::TakeDuplex() {
+  Duplex& d = *duplex_;
+  if (!d.Active || stalled_) return;
+  while (d.recorded_ < d.RecordFrames) {
+    const int64_t a = d.First + static_cast<int64_t>(d.recorded_);
+    if (a >= lineEnd_) return;
+    double v = LineSample(a) * options_.Gain;
+    if (options_.NoiseRms > 0.0) {
+      d.Noise = d.Noise * 1103515245u + 12345u;
+      const double u = static_cast<double>(d.Noise >> 8) / 16777216.0;
+      v += (2.0 * u - 1.0) * std::sqrt(3.0) * options_.NoiseRms;
+    }
+    // Recorded in 16 bits, as the input device records.
+    const long q = std::clamp(std::lround(v), -32768L, 32767L);
+    d.Record[d.recorded_++] = static_cast<float>(q / kFullScale);
+  }
+  d.Active = false;
+}
+
 LoopbackCable::LoopbackCable(Platform& platform, LoopbackOptions options)
     : platform_(platform), options_(std::move(options)) {
-  for (const LoopbackFilter& f : options_.Filters)
-    sections_.push_back({DesignBiquad(f, kOutputRate)});
+  for (const LoopbackFilter& f : options_.Filters) {
+    Section q;
+    q.C = DesignBiquad(f, kOutputRate);
+    q.Kind = f.Kind;
+    q.A2 = f.A2, q.A3 = f.A3;
+    if (f.Kind == LoopbackFilter::Type::Delay)
+      q.Delayed.assign(static_cast<size_t>(std::llround(f.Ms * kOutputRate / 1000.0)), 0.0);
+    sections_.push_back(std::move(q));
+  }
   if (!sections_.empty()) line_.assign(kLineRing, 0.0f);
   out_ = std::make_unique<Output>(*this);
   in_ = std::make_unique<Input>(*this);
+  duplex_ = std::make_unique<Duplex>(*this);
   ticker_ =
       platform_.AddTicker([this](int64_t now) { Advance(now); }, [this] { return NextEventUs(); });
 }
@@ -310,16 +407,17 @@ double LoopbackCable::LineSample(int64_t a) const {
 }
 
 void LoopbackCable::AdvanceLine(int64_t nowUs) {
-  if (sections_.empty()) return;
+  const bool duplex = duplex_ && duplex_->Active;
+  if (sections_.empty() && !duplex) return;
   // Samples whose time has come: sample a sounds at a / 44,100 s.
   const int64_t end = nowUs < 0 ? 0 : nowUs * kOutputRate / 1'000'000 + 1;
   if (end <= lineEnd_) return;
   auto quiet = [this] {
     for (const Section& q : sections_)
-      if (std::abs(q.Z1) > 1e-20 || std::abs(q.Z2) > 1e-20) return false;
+      if (!q.Quiet()) return false;
     return true;
   };
-  if (!playing_.Data && quiet()) {
+  if (!playing_.Data && !duplex && quiet()) {
     // Silence in, silence out: skip ahead without running the filters.
     for (Section& q : sections_) q.Z1 = q.Z2 = 0.0;
     for (int64_t a = std::max(lineEnd_, end - kLineRing); a < end; ++a)
@@ -331,12 +429,8 @@ void LoopbackCable::AdvanceLine(int64_t nowUs) {
   for (int64_t a = lineEnd_; a < end; ++a) {
     double v =
         playing_.Data ? LoopSample(std::llround(static_cast<double>(a) - startPosition)) : 0.0;
-    for (Section& q : sections_) {
-      const double y = q.C.B0 * v + q.Z1;
-      q.Z1 = q.C.B1 * v - q.C.A1 * y + q.Z2;
-      q.Z2 = q.C.B2 * v - q.C.A2 * y;
-      v = y;
-    }
+    if (duplex) v += duplex_->PlayAt(a);
+    for (Section& q : sections_) v = q.Step(v);
     line_[static_cast<size_t>(a % kLineRing)] = static_cast<float>(v);
   }
   lineEnd_ = end;
@@ -454,11 +548,27 @@ void LoopbackCable::Record(int64_t nowUs) {
 }
 
 void LoopbackCable::Advance(int64_t nowUs) {
+  if (duplex_->Active) {
+    // A duplex run takes every line sample: a long step of the clock is
+    // taken in pieces shorter than the line's ring.
+    const int64_t end = nowUs * kOutputRate / 1'000'000 + 1;
+    while (duplex_->Active && end - lineEnd_ > kLineRing / 2) {
+      AdvanceLine((lineEnd_ + kLineRing / 2) * 1'000'000 / kOutputRate);
+      TakeDuplex();
+    }
+  }
   AdvanceLine(nowUs);
+  TakeDuplex();
   Record(nowUs);
 }
 
 int64_t LoopbackCable::NextEventUs() const {
+  if (duplex_->Active && !stalled_) {
+    // The duplex run's end, or its next piece.
+    const int64_t last = duplex_->First + static_cast<int64_t>(duplex_->RecordFrames);
+    const int64_t piece = std::min(last, lineEnd_ + kLineRing / 2);
+    return std::max(platform_.NowUs() + 1, piece * 1'000'000 / kOutputRate + 1);
+  }
   if (!rec_.Open || !rec_.Started || stalled_ || rec_.Queue.empty()) return Platform::kNoEvent;
   const WaveHeader* hdr = rec_.Queue.front();
   const int64_t align = rec_.Format.BlockAlign;

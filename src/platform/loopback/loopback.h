@@ -15,18 +15,26 @@
 #include <memory>
 #include <vector>
 
+#include "platform/duplex.h"
 #include "platform/platform.h"
 #include "platform/wave.h"
 
 namespace zorvane {
 
-// One second-order section of the simulated device under test.
+// One stage of the simulated device under test: a second-order section, a
+// pure delay or a memoryless polynomial.
 struct LoopbackFilter {
-  enum class Type { LowPass, HighPass, Peak };
+  enum class Type { LowPass, HighPass, Peak, Delay, Poly };
   Type Kind = Type::LowPass;
   double Hz = 1000.0;  // corner or centre frequency
   double Q = 0.70710678118654752;
   double Db = 0.0;  // gain at the centre (Peak only)
+  // Delay: milliseconds, rounded to whole samples of the 44,100 Hz line.
+  double Ms = 0.0;
+  // Poly: y = x + A2 x^2 + A3 x^3, x in full scale (a full-scale sine has
+  // amplitude 1); a sine of amplitude A gets a second harmonic of A2 A^2 / 2
+  // and a third of A3 A^3 / 4.
+  double A2 = 0.0, A3 = 0.0;
 };
 
 struct LoopbackOptions {
@@ -52,10 +60,14 @@ BiquadCoefficients DesignBiquad(const LoopbackFilter& filter, double sampleRate)
 
 class LoopbackCable {
  public:
+  class Duplex;
   LoopbackCable(Platform& platform, LoopbackOptions options = {});
   ~LoopbackCable();
   WaveOut& Out() { return *out_; }
   WaveIn& In() { return *in_; }
+  // Plays a buffer once while recording the line at 44,100 Hz, sample-locked
+  // (see platform/duplex.h); the input device keeps working beside it.
+  FullDuplex& Duplexer();
   // Moves both devices up to the given time.
   void Advance(int64_t nowUs);
   // When the buffer being recorded will be full (Platform::kNoEvent when
@@ -133,6 +145,13 @@ class LoopbackCable {
   struct Section {
     BiquadCoefficients C;
     double Z1 = 0, Z2 = 0;
+    LoopbackFilter::Type Kind = LoopbackFilter::Type::LowPass;
+    double A2 = 0, A3 = 0;          // Poly
+    std::vector<double> Delayed;   // Delay: the ring of the last samples
+    size_t At = 0;                 // where the next sample goes in the ring
+    size_t SinceSound = SIZE_MAX;  // samples since a non-zero one entered
+    double Step(double v);
+    bool Quiet() const;
   };
   std::vector<Section> sections_;
   static constexpr int64_t kLineRing = 16384;
@@ -140,6 +159,9 @@ class LoopbackCable {
   int64_t lineEnd_ = 0;  // absolute samples filtered so far: 0 .. lineEnd_ - 1
   std::unique_ptr<WaveOut> out_;
   std::unique_ptr<WaveIn> in_;
+  std::unique_ptr<Duplex> duplex_;
+  // Line samples of a duplex run taken into its recording.
+  void TakeDuplex();
 };
 
 }  // namespace zorvane

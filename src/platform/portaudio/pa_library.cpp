@@ -50,6 +50,14 @@ std::shared_ptr<Library> AcquireLibrary() {
   return library;
 }
 
+PaDeviceIndex ChosenDevice(int chosen, bool input) {
+  if (chosen >= 0 && chosen < Pa_GetDeviceCount()) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(chosen);
+    if (info && (input ? info->maxInputChannels : info->maxOutputChannels) > 0) return chosen;
+  }
+  return input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+}
+
 uint32_t ResultFor(PaError error) {
   switch (error) {
     case paNoError:

@@ -31,6 +31,11 @@ class Library {
 // the last holder to let go terminates PortAudio.
 std::shared_ptr<Library> AcquireLibrary();
 
+// The device a choice names (its number, or -1 for the default), when
+// PortAudio still knows it with channels in that direction; otherwise the
+// default device of that direction.
+PaDeviceIndex ChosenDevice(int chosen, bool input);
+
 // A wave-device result code for a PortAudio error.
 uint32_t ResultFor(PaError error);
 

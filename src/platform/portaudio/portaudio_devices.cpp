@@ -22,22 +22,12 @@ constexpr uint32_t kLoopForever = 0xFFFFFFFFu;
 
 using Choice = std::shared_ptr<const PortAudioDeviceChoice>;
 
-// The device a choice names, when PortAudio still knows it with channels in
-// that direction; otherwise the default.
-PaDeviceIndex ChosenDevice(int chosen, bool input) {
-  if (chosen >= 0 && chosen < Pa_GetDeviceCount()) {
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(chosen);
-    if (info && (input ? info->maxInputChannels : info->maxOutputChannels) > 0) return chosen;
-  }
-  return input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
-}
-
 PaDeviceIndex OutputDevice(const Choice& choice) {
-  return ChosenDevice(choice ? choice->Output : PortAudioDeviceChoice::kDefault, false);
+  return pa::ChosenDevice(choice ? choice->Output : PortAudioDeviceChoice::kDefault, false);
 }
 
 PaDeviceIndex InputDevice(const Choice& choice) {
-  return ChosenDevice(choice ? choice->Input : PortAudioDeviceChoice::kDefault, true);
+  return pa::ChosenDevice(choice ? choice->Input : PortAudioDeviceChoice::kDefault, true);
 }
 
 PaStreamParameters OutputParameters(PaDeviceIndex device, const WaveFormat& fmt) {
