@@ -30,6 +30,7 @@ void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
     f.ScaleTimeLevels();
     if (draw) f.MapTimeTraceToDisplay();
   }
+  ++S.BlocksAnalysed;
   if (!draw) {
     ++S.FramesNotDrawn;
     S.FramePending = 1;

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app/Zorvane.h"
+#include "app/remote_control.h"
 #include "platform/headless/headless_platform.h"
 
 namespace zorvane {
@@ -50,6 +51,7 @@ class ScriptRunner {
 
   TZorvaneForm& form_;
   HeadlessPlatform& platform_;
+  RemoteControl remote_;
   std::function<void(const std::string&)> out_, err_;
   std::vector<std::string> lines_;
   size_t next_ = 0;
