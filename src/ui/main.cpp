@@ -1,5 +1,6 @@
 // The instrument's window:
 //   zorvane [--audio=system|loopback[:FILTER,...]] [--input-device=NAME] [--output-device=NAME]
+//           [--listen ADDRESS:PORT [--allow-files DIR]]   also a SCPI server on the network
 #include <QApplication>
 #include <QStyleFactory>
 #include <cstring>
@@ -13,13 +14,22 @@
 #include "platform/portaudio/portaudio_devices.h"
 #include "ui/qt_main_window.h"
 #include "ui/qt_platform.h"
+#include "ui/qt_scpi.h"
 
 using namespace zorvane;
 
 int main(int argc, char** argv) {
   AudioOption option;
-  std::string outputDevice, inputDevice;
+  std::string outputDevice, inputDevice, listen, allowFiles;
   for (int i = 1; i < argc; ++i) {
+    // The network server's options, as --NAME=VALUE or --NAME VALUE.
+    for (auto [name, target] : {std::pair{"--listen", &listen}, {"--allow-files", &allowFiles}}) {
+      const size_t n = std::strlen(name);
+      if (std::strncmp(argv[i], name, n) == 0 && argv[i][n] == '=')
+        *target = argv[i] + n + 1;
+      else if (std::strcmp(argv[i], name) == 0 && i + 1 < argc)
+        *target = argv[++i];
+    }
     auto value = [&](const char* name) -> const char* {
       const size_t n = std::strlen(name);
       return std::strncmp(argv[i], name, n) == 0 ? argv[i] + n : nullptr;
@@ -98,6 +108,16 @@ int main(int argc, char** argv) {
       platform.BindTimer(t);
     QtMainWindow window(form);
     platform.SetOwner(&window);
+    std::unique_ptr<QtScpiService> scpi;
+    if (!listen.empty()) {
+      std::string error;
+      scpi = QtScpiService::Start(form, platform, listen, allowFiles, error);
+      if (!scpi) {
+        std::cerr << "zorvane: " << error << "\n";
+        return 1;
+      }
+      std::cerr << "zorvane: listening on " << scpi->Address() << std::endl;
+    }
     window.show();
     // A device failure while starting up has already asked the program to end.
     if (!platform.Terminated()) result = app.exec();
