@@ -105,8 +105,8 @@ void MenuChoice(Instrument& in, const char* header, int32_t AppState::*field,
   in.Add(header, Command::kNone, [=](Call& c) {
     if (!Count(c, 1, 1)) return Done::Yes;
     if (const Choice* ch = ChoiceAt(c, 0, choices)) {
-      c.In.Remote(std::string("click ") + ch->Item);
       c.In.MarkChange();
+      c.In.Remote(std::string("click ") + ch->Item);
     }
     return Done::Yes;
   });
@@ -125,13 +125,15 @@ void ButtonCycle(Instrument& in, const char* header, const char* button, int32_t
     const Choice* ch = ChoiceAt(c, 0, choices);
     if (!ch) return Done::Yes;
     const size_t errors = c.In.Errors.Count();
-    for (size_t i = 0; i < choices.size() && c.In.Form.S.*field != ch->Value; ++i) {
-      const int32_t before = c.In.Form.S.*field;
-      if (!c.In.Remote(std::string("click ") + button) || c.In.Form.S.*field == before) break;
-    }
+    c.In.MarkChange();
+    c.In.ChangeGenerator([&] {
+      for (size_t i = 0; i < choices.size() && c.In.Form.S.*field != ch->Value; ++i) {
+        const int32_t before = c.In.Form.S.*field;
+        if (!c.In.Remote(std::string("click ") + button) || c.In.Form.S.*field == before) break;
+      }
+    });
     if (c.In.Form.S.*field != ch->Value && c.In.Errors.Count() == errors)
       c.In.Errors.Push(err::SettingsConflict, std::string(button) + " did not take it");
-    c.In.MarkChange();
     return Done::Yes;
   });
   in.Add((std::string(header) + "?").c_str(), Command::kNone, [=](Call& c) {
@@ -204,7 +206,8 @@ bool SweepPoints(Call& c, std::vector<double>& v, bool frequencies) {
 void ImageReply(Call& c, const Bitmap& image) {
   bool png = true;
   if (c.U.Params.size() == 1) {
-    const Choice* ch = ChoiceAt(c, 0, {{"PNG", 0, nullptr}, {"BMP", 1, nullptr}});
+    static const std::vector<Choice> kinds = {{"PNG", 0, nullptr}, {"BMP", 1, nullptr}};
+    const Choice* ch = ChoiceAt(c, 0, kinds);
     if (!ch) return;
     png = ch->Value == 0;
   }
@@ -302,7 +305,7 @@ void AddCommonCommands(Instrument& in) {
 
 void AddInstrumentCommands(Instrument& in) {
   // ---- Generator ----
-  in.Add("[SOURce:]FREQuency[:CW]", Command::kNone, [](Call& c) {
+  in.Add("[SOURce:]FREQuency[:CW]", Command::kMayNest, [](Call& c) {
     double hz;
     if (!Count(c, 1, 1) || !NumberAt(c, 0, hz, "HZ")) return Done::Yes;
     const AppState& S = c.In.Form.S;
@@ -311,9 +314,12 @@ void AddInstrumentCommands(Instrument& in) {
                        S.MusicMode ? "MUSIC mode plays notes" : "a sweep is running");
     } else if (!(hz >= 20.0 && hz <= S.SampleRate / 2)) {
       c.In.Errors.Push(err::DataOutOfRange, "20 to " + Number(S.SampleRate / 2) + " Hz");
-    } else if (c.In.Remote("set FrequencyDisplay " + Number(static_cast<float>(hz)))) {
-      c.In.Remote("key FrequencyDisplay \\r");
+    } else {
       c.In.MarkChange();
+      c.In.ChangeGenerator([&] {
+        if (c.In.Remote("set FrequencyDisplay " + Number(static_cast<float>(hz))))
+          c.In.Remote("key FrequencyDisplay \\r");
+      });
     }
     return Done::Yes;
   });
@@ -329,8 +335,10 @@ void AddInstrumentCommands(Instrument& in) {
     if (S.SweepRunning == 1 || (ch->Value == 1 && S.OutputPlaying == 1))
       c.In.Errors.Push(err::SettingsConflict,
                        S.SweepRunning ? "a sweep is running" : "the output is on (OUTP OFF)");
-    else if (c.In.Remote("click SweepBtn"))
+    else {
       c.In.MarkChange();
+      c.In.Remote("click SweepBtn");
+    }
     return Done::Yes;
   });
   in.Add("[SOURce:]FREQuency:MODE?", Command::kNone, [](Call& c) {
@@ -377,7 +385,7 @@ void AddInstrumentCommands(Instrument& in) {
     if (S.SweepMode == 1 && S.SweepRunning == 0)
       c.In.Remote("click SweepStartBtn");
     else if (S.SweepMode != 1 && S.AnalyzerActive == 0)
-      c.In.Remote("click StartBtn");
+      c.In.RunAnalyzer();
     return Done::Yes;
   });
   in.Add("ABORt", Command::kNone, [](Call& c) {
@@ -424,8 +432,8 @@ void AddInstrumentCommands(Instrument& in) {
   });
   in.Add("FORMat:BORDer", Command::kNone, [](Call& c) {
     if (!Count(c, 1, 1)) return Done::Yes;
-    if (const Choice* ch = ChoiceAt(c, 0, {{"NORMal", 0, nullptr}, {"SWAPped", 1, nullptr}}))
-      c.In.Swapped = ch->Value == 1;
+    static const std::vector<Choice> orders = {{"NORMal", 0, nullptr}, {"SWAPped", 1, nullptr}};
+    if (const Choice* ch = ChoiceAt(c, 0, orders)) c.In.Swapped = ch->Value == 1;
     return Done::Yes;
   });
   in.Add("FORMat:BORDer?", Command::kNone, [](Call& c) {
@@ -497,20 +505,20 @@ void AddInstrumentCommands(Instrument& in) {
   // ---- The remote control's commands ----
   in.Add("CONTrol:CLICk", Command::kMayNest, [](Call& c) {
     std::string name;
-    if (Count(c, 1, 1) && NameAt(c, 0, name)) c.In.Remote("click " + name);
     c.In.MarkChange();
+    if (Count(c, 1, 1) && NameAt(c, 0, name)) c.In.Remote("click " + name);
     return Done::Yes;
   });
   in.Add("CONTrol:SET", Command::kMayNest, [](Call& c) {
     std::string name;
-    if (Count(c, 2, 2) && NameAt(c, 0, name)) c.In.Remote("set " + name + " " + TextAt(c, 1));
     c.In.MarkChange();
+    if (Count(c, 2, 2) && NameAt(c, 0, name)) c.In.Remote("set " + name + " " + TextAt(c, 1));
     return Done::Yes;
   });
   in.Add("CONTrol:KEY", Command::kMayNest, [](Call& c) {
     std::string name;
-    if (Count(c, 2, 2) && NameAt(c, 0, name)) c.In.Remote("key " + name + " " + TextAt(c, 1));
     c.In.MarkChange();
+    if (Count(c, 2, 2) && NameAt(c, 0, name)) c.In.Remote("key " + name + " " + TextAt(c, 1));
     return Done::Yes;
   });
   in.Add("CONTrol:MOUSe", Command::kMayNest, [](Call& c) {
@@ -523,8 +531,8 @@ void AddInstrumentCommands(Instrument& in) {
       for (char& ch : *s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     char xy[64];
     std::snprintf(xy, sizeof xy, " %.0f %.0f", std::clamp(x, -1e5, 1e5), std::clamp(y, -1e5, 1e5));
-    c.In.Remote("mouse " + action + " " + name + " " + button + xy);
     c.In.MarkChange();
+    c.In.Remote("mouse " + action + " " + name + " " + button + xy);
     return Done::Yes;
   });
   // Queries through "get", "state", "pixel" and "clock": the printed value.

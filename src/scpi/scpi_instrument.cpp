@@ -96,6 +96,7 @@ void Instrument::EndSession() {
   sessionActive_ = false;
   waitUntilUs_ = 0;
   Hold = false;
+  restartAnalyzer_ = false;
   // Answers the client gave for dialogs it never opened must not answer the
   // window's user.
   Plat.ClearDialogAnswers();
@@ -137,7 +138,9 @@ void Instrument::FinishResponse() {
 
 void Instrument::Run() {
   UpdateFreshBase();
-  while (!queue_.empty() && !Hold && alone_ == 0 && Plat.NowUs() >= waitUntilUs_) {
+  // Nothing runs while an analyzer loop returns to be started again.
+  while (!queue_.empty() && !Hold && alone_ == 0 && !restartAnalyzer_ &&
+         Plat.NowUs() >= waitUntilUs_) {
     if (queue_.front().Cmd && (queue_.front().Cmd->Flags & Command::kMayNest) &&
         depth_ >= kMaxDepth)
       return;
@@ -205,6 +208,27 @@ void Instrument::UpdateFreshBase() {
 bool Instrument::FreshData() {
   UpdateFreshBase();
   return freshBase_ && Form.S.BlocksAnalysed > *freshBase_;
+}
+
+void Instrument::ChangeGenerator(const std::function<void()>& change) {
+  if (analyzerUnderInit_ && Form.S.AnalyzerActive == 1) {
+    Remote("click StopBtn");
+    restartAnalyzer_ = Form.S.AnalyzerActive == 0;
+  }
+  change();
+}
+
+void Instrument::RunAnalyzer() {
+  const uint64_t session = session_;
+  const bool outer = analyzerUnderInit_;
+  analyzerUnderInit_ = true;
+  do {
+    restartAnalyzer_ = false;
+    Remote("click StartBtn");
+  } while (restartAnalyzer_ && session == session_ && !Plat.Terminated() &&
+           Form.S.AnalyzerActive == 0 && Form.S.SweepMode != 1);
+  restartAnalyzer_ = false;
+  analyzerUnderInit_ = outer;
 }
 
 bool Instrument::OperationPending() const {

@@ -36,10 +36,14 @@ struct Call {
 enum class Done { Yes, Later };
 
 struct Command {
+  // Later units run inside a command whose handler pumps messages, as
+  // clicks would, except inside a kAlone one. Commands that may start a
+  // loop (kMayNest) wait while kMaxDepth of them are running inside each
+  // other; the others (ABORt among them) still run.
   enum Flags {
     kNone = 0,
-    kMayNest = 1,  // its handler may pump for long: later units run inside it
-    kAlone = 2,    // while it runs, no other unit does (a query that pumps)
+    kMayNest = 1,
+    kAlone = 2,
   };
   std::string Header;
   Pattern Match;
@@ -91,6 +95,13 @@ class Instrument {
   bool FreshData();
   // A sweep that ends by itself, or a single run, still going.
   bool OperationPending() const;
+  // Runs a change of the generator. While the analyzer runs under INITiate
+  // it is stopped first and started again by INITiate once its loop has
+  // returned, instead of inside the change (where every change would nest
+  // one more loop).
+  void ChangeGenerator(const std::function<void()>& change);
+  // INITiate's analyzer: started, and started again after such changes.
+  void RunAnalyzer();
   void WaitFor(int64_t ms) { waitUntilUs_ = Plat.NowUs() + ms * 1000; }
   // Data format of FETCh? responses: ASCII or 32-bit floats, big-endian
   // unless swapped.
@@ -117,6 +128,8 @@ class Instrument {
   int depth_ = 0;
   int alone_ = 0;
   int64_t waitUntilUs_ = 0;
+  bool analyzerUnderInit_ = false;
+  bool restartAnalyzer_ = false;
   int64_t changeUs_ = 0;
   std::optional<uint64_t> freshBase_;
 };

@@ -60,6 +60,8 @@ void Server::AcceptAll() {
     std::string peer;
     const int c = listener_.Accept(peer);
     if (c < 0) return;
+    // A client that has just closed makes room for the next one.
+    if (client_ >= 0) Read();
     if (client_ >= 0) {
       listener_.Send(c, kRefusal, std::char_traits<char>::length(kRefusal));
       listener_.Close(c);
