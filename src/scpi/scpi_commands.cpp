@@ -239,7 +239,7 @@ void AddCommonCommands(Instrument& in) {
       return Done::Yes;
     });
   };
-  simple("*IDN?", [](Call& c) { c.Reply = "Zorvane,Zorvane Function-Sweep Generator,0,1.0"; });
+  simple("*IDN?", [](Call& c) { c.Reply = "Zorvane,Zorvane Function-Sweep Generator,0,1.20"; });
   simple("*RST", [](Call& c) {
     const AppState& S = c.In.Form.S;
     if (S.SweepRunning == 1) c.In.Remote("click SweepStartBtn");
