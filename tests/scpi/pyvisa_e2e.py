@@ -8,7 +8,9 @@ the sound goes through the PulseAudio null sink (tests/e2e/pulse_scpi.sh);
 otherwise through the built-in cable, followed by the server's bounds (second
 client, garbage, an overlong line, a client killed mid-command, 100
 connections, an idle client), its file confinement and its bind address.
-Usage: pyvisa_e2e.py ZORVANE_CLI [--pulse]"""
+With --window ZORVANE the window (offscreen) serves the tone and spectrum
+checks too.
+Usage: pyvisa_e2e.py ZORVANE_CLI [--pulse] [--window ZORVANE]"""
 import os
 import re
 import select
@@ -24,6 +26,7 @@ import pyvisa
 
 CLI = sys.argv[1]
 PULSE = "--pulse" in sys.argv
+WINDOW = sys.argv[sys.argv.index("--window") + 1] if "--window" in sys.argv else None
 failures = []
 work = tempfile.mkdtemp(prefix="zorvane-scpi-")
 
@@ -37,11 +40,12 @@ def check(what, ok, detail=""):
 class Server:
     """zorvane-cli serve on a port of its own choosing; stderr collected."""
 
-    def __init__(self, *args):
-        env = dict(os.environ, XDG_CONFIG_HOME=work)
+    def __init__(self, *args, window=False):
+        env = dict(os.environ, XDG_CONFIG_HOME=work, QT_QPA_PLATFORM="offscreen")
         listen = [] if any(a.startswith("--listen") for a in args) else ["--listen", "127.0.0.1:0"]
         audio = ["--audio=system"] if PULSE else ["--audio=loopback"]
-        self.proc = subprocess.Popen([CLI, "serve", *audio, *listen, *args], env=env,
+        program = [WINDOW] if window else [CLI, "serve"]
+        self.proc = subprocess.Popen([*program, *audio, *listen, *args], env=env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.lines = []
         self.port = None
@@ -269,6 +273,11 @@ try:
         idle()
         files()
         bind_address()
+    if WINDOW:
+        print("-- the window")
+        server = Server(window=True)
+        tone_and_spectrum(server).close()
+        server.stop()
 finally:
     subprocess.run(["rm", "-rf", work])
 
