@@ -260,7 +260,9 @@ void AddCommonCommands(Instrument& in) {
   simple("*ESE?", [](Call& c) { c.Reply = Number(c.In.Errors.Ese); });
   simple("*SRE?", [](Call& c) { c.Reply = Number(c.In.Errors.Sre); });
   using Mask = std::pair<const char*, int ErrorQueue::*>;
-  for (auto [header, mask] : {Mask{"*ESE", &ErrorQueue::Ese}, Mask{"*SRE", &ErrorQueue::Sre}}) {
+  for (const Mask& m : {Mask{"*ESE", &ErrorQueue::Ese}, Mask{"*SRE", &ErrorQueue::Sre}}) {
+    const char* header = m.first;
+    int ErrorQueue::*mask = m.second;
     simple(
         header,
         [mask](Call& c) {
@@ -483,8 +485,9 @@ void AddInstrumentCommands(Instrument& in) {
 
   // ---- Files on the instrument's machine (only inside --allow-files) ----
   using FileCommand = std::pair<const char*, const char*>;
-  for (auto [header, command] : {FileCommand{"MMEMory:STORe:IMAGe", "bitmap "},
-                                 FileCommand{"MMEMory:STORe:CLIPboard", "clipboard "}}) {
+  for (const FileCommand& f : {FileCommand{"MMEMory:STORe:IMAGe", "bitmap "},
+                               FileCommand{"MMEMory:STORe:CLIPboard", "clipboard "}}) {
+    const char *header = f.first, *command = f.second;
     in.Add(header, Command::kNone, [command](Call& c) {
       std::string path;
       if (Count(c, 1, 1) && FileAt(c, 0, path)) c.In.Remote(command + path);
@@ -537,9 +540,11 @@ void AddInstrumentCommands(Instrument& in) {
   });
   // Queries through "get", "state", "pixel" and "clock": the printed value.
   using Printing = std::tuple<const char*, const char*, size_t>;
-  for (auto [header, command, params] :
+  for (const Printing& p :
        {Printing{"CONTrol:GET?", "get ", 1}, Printing{"CONTrol:STATe?", "state ", 1},
         Printing{"CONTrol:PIXel?", "pixel ", 2}, Printing{"CONTrol:CLOCk?", "clock", 0}}) {
+    const char *header = std::get<0>(p), *command = std::get<1>(p);
+    const size_t params = std::get<2>(p);
     in.Add(header, Command::kNone, [command, params](Call& c) {
       if (!Count(c, params, params)) return Done::Yes;
       std::string line = command, printed;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <utility>
 
 #include "app/Zorvane.h"
 #include "app/audio_devices.h"
@@ -23,7 +24,9 @@ int main(int argc, char** argv) {
   std::string outputDevice, inputDevice, listen, allowFiles;
   for (int i = 1; i < argc; ++i) {
     // The network server's options, as --NAME=VALUE or --NAME VALUE.
-    for (auto [name, target] : {std::pair{"--listen", &listen}, {"--allow-files", &allowFiles}}) {
+    using Option = std::pair<const char*, std::string*>;
+    for (auto [name, target] :
+         {Option{"--listen", &listen}, Option{"--allow-files", &allowFiles}}) {
       const size_t n = std::strlen(name);
       if (std::strncmp(argv[i], name, n) == 0 && argv[i][n] == '=')
         *target = argv[i] + n + 1;
