@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless/headless_platform.h"
 #include "platform/loopback/loopback.h"
 #include "scpi/scpi_instrument.h"
 
