@@ -96,7 +96,6 @@ void Instrument::EndSession() {
   sessionActive_ = false;
   waitUntilUs_ = 0;
   Hold = false;
-  restartAnalyzer_ = false;
   // Answers the client gave for dialogs it never opened must not answer the
   // window's user.
   Plat.ClearDialogAnswers();
@@ -219,13 +218,12 @@ void Instrument::ChangeGenerator(const std::function<void()>& change) {
 }
 
 void Instrument::RunAnalyzer() {
-  const uint64_t session = session_;
   const bool outer = analyzerUnderInit_;
   analyzerUnderInit_ = true;
   do {
     restartAnalyzer_ = false;
     Remote("click StartBtn");
-  } while (restartAnalyzer_ && session == session_ && !Plat.Terminated() &&
+  } while (restartAnalyzer_ && !Plat.Terminated() &&
            Form.S.AnalyzerActive == 0 && Form.S.SweepMode != 1);
   restartAnalyzer_ = false;
   analyzerUnderInit_ = outer;
