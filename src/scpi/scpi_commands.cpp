@@ -1,5 +1,6 @@
-// The command table. Each row is a header, its flags and a handler; the
-// helpers below make the common kinds (a menu choice, a button cycled to a
+// The command table: the common commands, the generator, the analyzer and
+// the sweep. Each row is a header, its flags and a handler; the makers in
+// scpi_rows.h make the common kinds (a menu choice, a button cycled to a
 // state, a data query) one row each.
 #include <algorithm>
 #include <cctype>
@@ -8,150 +9,11 @@
 #include <tuple>
 
 #include "export/data_export.h"
-#include "export/image_files.h"
-#include "scpi/scpi_instrument.h"
+#include "scpi/scpi_rows.h"
 
 namespace zorvane::scpi {
 
 namespace {
-
-// ---- Parameters ----
-
-bool Count(Call& c, size_t min, size_t max) {
-  const size_t n = c.U.Params.size();
-  if (n < min) c.In.Errors.Push(err::MissingParameter);
-  if (n > max) c.In.Errors.Push(err::ParameterNotAllowed);
-  return n >= min && n <= max;
-}
-
-bool NumberAt(Call& c, size_t i, double& v, const char* unit = "") {
-  const Param& p = c.U.Params[i];
-  if (p.Type != Param::Kind::Number) {
-    c.In.Errors.Push(err::DataTypeError, "a number is expected");
-    return false;
-  }
-  if (!p.Unit.empty() && p.Unit != unit) {
-    c.In.Errors.Push(err::InvalidSuffix, p.Unit);
-    return false;
-  }
-  v = p.Value;
-  return true;
-}
-
-// Text of a word, a string or a number as written.
-std::string TextAt(Call& c, size_t i) { return c.U.Params[i].Text; }
-
-// A control's name: letters, digits and "_".
-bool NameAt(Call& c, size_t i, std::string& name) {
-  const Param& p = c.U.Params[i];
-  name = p.Text;
-  if (p.Type == Param::Kind::Word) {
-    // Words arrive in upper case: take the control's own spelling.
-    for (const auto& control : c.In.Form.AllControls()) {
-      std::string upper = control->Name();
-      for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-      if (upper == name) name = control->Name();
-    }
-  }
-  const bool ok = !name.empty() && std::all_of(name.begin(), name.end(), [](char ch) {
-    return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_';
-  });
-  if (!ok) c.In.Errors.Push(err::IllegalParameterValue, "not a control name: " + name);
-  return ok;
-}
-
-// A choice: a word (long form with the short form in capitals) and/or a
-// number, and the menu item that selects it.
-struct Choice {
-  const char* Word;
-  double Value;
-  const char* Item;
-};
-
-std::string ShortForm(const char* word) {
-  std::string s;
-  for (const char* p = word; *p; ++p)
-    if (!std::islower(static_cast<unsigned char>(*p))) s += *p;
-  return s;
-}
-
-const Choice* ChoiceAt(Call& c, size_t i, const std::vector<Choice>& choices) {
-  const Param& p = c.U.Params[i];
-  for (const Choice& ch : choices) {
-    if (p.Type == Param::Kind::Number && p.Unit.empty() && p.Value == ch.Value) return &ch;
-    if (p.Type == Param::Kind::Word && ch.Word && Pattern(ch.Word).Matches({p.Text})) return &ch;
-  }
-  std::string allowed;
-  for (const Choice& ch : choices)
-    allowed += (allowed.empty() ? "" : ", ") + (ch.Word ? ShortForm(ch.Word) : Number(ch.Value));
-  c.In.Errors.Push(err::IllegalParameterValue, "one of " + allowed);
-  return nullptr;
-}
-
-// What a choice's query answers: its short form, or its number.
-std::string ChoiceReply(const std::vector<Choice>& choices, int32_t value, bool numeric) {
-  for (const Choice& ch : choices)
-    if (ch.Value == value) return numeric || !ch.Word ? Number(ch.Value) : ShortForm(ch.Word);
-  return Number(value);
-}
-
-const std::vector<Choice> kOnOff = {{"OFF", 0, nullptr}, {"ON", 1, nullptr}};
-
-// ---- Row makers ----
-
-// A setting chosen by a menu item; the state field holds the choice's value.
-void MenuChoice(Instrument& in, const char* header, int32_t AppState::*field,
-                std::vector<Choice> choices, bool numericReply = true) {
-  in.Add(header, Command::kNone, [=](Call& c) {
-    if (!Count(c, 1, 1)) return Done::Yes;
-    if (const Choice* ch = ChoiceAt(c, 0, choices)) {
-      c.In.MarkChange();
-      c.In.Remote(std::string("click ") + ch->Item);
-    }
-    return Done::Yes;
-  });
-  in.Add((std::string(header) + "?").c_str(), Command::kNone, [=](Call& c) {
-    c.Reply = ChoiceReply(choices, c.In.Form.S.*field, numericReply);
-    return Done::Yes;
-  });
-}
-
-// A setting a button cycles through: clicked until the field holds the
-// choice (a click the instrument refuses ends it with its message).
-void ButtonCycle(Instrument& in, const char* header, const char* button, int32_t AppState::*field,
-                 std::vector<Choice> choices, bool numericReply) {
-  in.Add(header, Command::kNone, [=](Call& c) {
-    if (!Count(c, 1, 1)) return Done::Yes;
-    const Choice* ch = ChoiceAt(c, 0, choices);
-    if (!ch) return Done::Yes;
-    const size_t errors = c.In.Errors.Count();
-    c.In.MarkChange();
-    c.In.ChangeGenerator([&] {
-      for (size_t i = 0; i < choices.size() && c.In.Form.S.*field != ch->Value; ++i) {
-        const int32_t before = c.In.Form.S.*field;
-        if (!c.In.Remote(std::string("click ") + button) || c.In.Form.S.*field == before) break;
-      }
-    });
-    if (c.In.Form.S.*field != ch->Value && c.In.Errors.Count() == errors)
-      c.In.Errors.Push(err::SettingsConflict, std::string(button) + " did not take it");
-    return Done::Yes;
-  });
-  in.Add((std::string(header) + "?").c_str(), Command::kNone, [=](Call& c) {
-    c.Reply = ChoiceReply(choices, c.In.Form.S.*field, numericReply);
-    return Done::Yes;
-  });
-}
-
-// A query of numbers, or -230 while there are none.
-using Series = std::function<bool(Call&, std::vector<double>&)>;
-void DataQuery(Instrument& in, const char* header, int decimals, Series series) {
-  in.Add(header, Command::kNone, [=](Call& c) {
-    if (!Count(c, 0, 0)) return Done::Yes;
-    std::vector<double> v;
-    if (series(c, v)) c.Reply = Values(c.In, v, decimals);
-    return Done::Yes;
-  });
-}
 
 // ---- Data of the analyzer ----
 
@@ -203,33 +65,6 @@ bool SweepPoints(Call& c, std::vector<double>& v, bool frequencies) {
 }
 
 // An image in the reply: PNG unless BMP is asked for.
-void ImageReply(Call& c, const Bitmap& image) {
-  bool png = true;
-  if (c.U.Params.size() == 1) {
-    static const std::vector<Choice> kinds = {{"PNG", 0, nullptr}, {"BMP", 1, nullptr}};
-    const Choice* ch = ChoiceAt(c, 0, kinds);
-    if (!ch) return;
-    png = ch->Value == 0;
-  }
-  const std::vector<uint8_t> bytes = EncodeImage(image, png);
-  c.Reply = Block(bytes.data(), bytes.size());
-}
-
-// A file command's name, resolved inside the allowed folder.
-bool FileAt(Call& c, size_t i, std::string& path) {
-  int code = 0;
-  std::string why;
-  if (c.In.Files.Resolve(TextAt(c, i), path, code, why)) return true;
-  c.In.Errors.Push(code, why);
-  return false;
-}
-
-// A remote-control command that prints "NAME = VALUE": the value.
-std::string Printed(const std::string& line) {
-  const size_t at = line.find(" = ");
-  return at == std::string::npos ? line : line.substr(at + 3);
-}
-
 }  // namespace
 
 void AddCommonCommands(Instrument& in) {
@@ -462,107 +297,6 @@ void AddInstrumentCommands(Instrument& in) {
   DataQuery(in, "FETCh:SWEep?", 2, [](Call& c, auto& v) { return SweepPoints(c, v, false); });
   DataQuery(in, "FETCh:SWEep:FREQuency?", 3,
             [](Call& c, auto& v) { return SweepPoints(c, v, true); });
-
-  // ---- Images and data in the reply ----
-  in.Add("DISPlay:DATA?", Command::kNone, [](Call& c) {
-    if (Count(c, 0, 1)) ImageReply(c, c.In.Form.DisplayBitmap);
-    return Done::Yes;
-  });
-  in.Add("CONTrol:CLIPboard?", Command::kNone, [](Call& c) {
-    if (!Count(c, 0, 1)) return Done::Yes;
-    if (const std::optional<Bitmap> image = c.In.Plat.ClipboardImage())
-      ImageReply(c, *image);
-    else
-      c.In.Errors.Push(err::ExecutionError, "the clipboard holds no image");
-    return Done::Yes;
-  });
-  in.Add("FETCh:PLOT?", Command::kNone, [](Call& c) {
-    if (!Count(c, 0, 0)) return Done::Yes;
-    const std::string csv = PlotDataCsv(c.In.Form, false);
-    c.Reply = Block(csv.data(), csv.size());
-    return Done::Yes;
-  });
-
-  // ---- Files on the instrument's machine (only inside --allow-files) ----
-  using FileCommand = std::pair<const char*, const char*>;
-  for (const FileCommand& f : {FileCommand{"MMEMory:STORe:IMAGe", "bitmap "},
-                               FileCommand{"MMEMory:STORe:CLIPboard", "clipboard "}}) {
-    const char *header = f.first, *command = f.second;
-    in.Add(header, Command::kNone, [command](Call& c) {
-      std::string path;
-      if (Count(c, 1, 1) && FileAt(c, 0, path)) c.In.Remote(command + path);
-      return Done::Yes;
-    });
-  }
-  in.Add("CONTrol:DIALog", Command::kNone, [](Call& c) {
-    if (!Count(c, 1, 1)) return Done::Yes;
-    std::string path;
-    const Param& p = c.U.Params[0];
-    if (p.Type == Param::Kind::Word && Pattern("CANCel").Matches({p.Text}))
-      c.In.Remote("dialog cancel");
-    else if (FileAt(c, 0, path))
-      c.In.Remote("dialog " + path);
-    return Done::Yes;
-  });
-
-  // ---- The remote control's commands ----
-  in.Add("CONTrol:CLICk", Command::kMayNest, [](Call& c) {
-    std::string name;
-    c.In.MarkChange();
-    if (Count(c, 1, 1) && NameAt(c, 0, name)) c.In.Remote("click " + name);
-    return Done::Yes;
-  });
-  in.Add("CONTrol:SET", Command::kMayNest, [](Call& c) {
-    std::string name;
-    c.In.MarkChange();
-    if (Count(c, 2, 2) && NameAt(c, 0, name)) c.In.Remote("set " + name + " " + TextAt(c, 1));
-    return Done::Yes;
-  });
-  in.Add("CONTrol:KEY", Command::kMayNest, [](Call& c) {
-    std::string name;
-    c.In.MarkChange();
-    if (Count(c, 2, 2) && NameAt(c, 0, name)) c.In.Remote("key " + name + " " + TextAt(c, 1));
-    return Done::Yes;
-  });
-  in.Add("CONTrol:MOUSe", Command::kMayNest, [](Call& c) {
-    std::string name;
-    double x, y;
-    if (!Count(c, 5, 5) || !NameAt(c, 1, name) || !NumberAt(c, 3, x) || !NumberAt(c, 4, y))
-      return Done::Yes;
-    std::string action = TextAt(c, 0), button = TextAt(c, 2);
-    for (std::string* s : {&action, &button})
-      for (char& ch : *s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    char xy[64];
-    std::snprintf(xy, sizeof xy, " %.0f %.0f", std::clamp(x, -1e5, 1e5), std::clamp(y, -1e5, 1e5));
-    c.In.MarkChange();
-    c.In.Remote("mouse " + action + " " + name + " " + button + xy);
-    return Done::Yes;
-  });
-  // Queries through "get", "state", "pixel" and "clock": the printed value.
-  using Printing = std::tuple<const char*, const char*, size_t>;
-  for (const Printing& p :
-       {Printing{"CONTrol:GET?", "get ", 1}, Printing{"CONTrol:STATe?", "state ", 1},
-        Printing{"CONTrol:PIXel?", "pixel ", 2}, Printing{"CONTrol:CLOCk?", "clock", 0}}) {
-    const char *header = std::get<0>(p), *command = std::get<1>(p);
-    const size_t params = std::get<2>(p);
-    in.Add(header, Command::kNone, [command, params](Call& c) {
-      if (!Count(c, params, params)) return Done::Yes;
-      std::string line = command, printed;
-      for (size_t i = 0; i < c.U.Params.size(); ++i) line += (i ? " " : "") + TextAt(c, i);
-      if (c.In.Remote(line, &printed))
-        c.Reply = params == 1 ? QuotedString(Printed(printed)) : Printed(printed);
-      return Done::Yes;
-    });
-  }
-  in.Add("CONTrol:WAIT", Command::kNone, [](Call& c) {
-    double ms;
-    if (!Count(c, 1, 1) || !NumberAt(c, 0, ms)) return Done::Yes;
-    if (!(ms >= 0 && ms <= RemoteControl::kMaxWaitMs))
-      c.In.Errors.Push(err::DataOutOfRange, "0 to " + Number(RemoteControl::kMaxWaitMs) + " ms");
-    else
-      c.In.Remote("wait " + std::to_string(static_cast<long long>(ms)));
-    return Done::Yes;
-  });
 }
 
 }  // namespace zorvane::scpi

@@ -60,6 +60,7 @@ Instrument::Instrument(TZorvaneForm& form, Platform& platform, FileAccess files)
     : Form(form), Plat(platform), Files(std::move(files)), remote_(form, platform) {
   AddCommonCommands(*this);
   AddInstrumentCommands(*this);
+  AddControlCommands(*this);
   // What the instrument says in a message box reaches the client as an
   // error: a device's failure as a hardware error.
   Plat.MessageShown = [this](const std::string& text, const std::string& title) {
@@ -223,8 +224,8 @@ void Instrument::RunAnalyzer() {
   do {
     restartAnalyzer_ = false;
     Remote("click StartBtn");
-  } while (restartAnalyzer_ && !Plat.Terminated() &&
-           Form.S.AnalyzerActive == 0 && Form.S.SweepMode != 1);
+  } while (restartAnalyzer_ && !Plat.Terminated() && Form.S.AnalyzerActive == 0 &&
+           Form.S.SweepMode != 1);
   restartAnalyzer_ = false;
   analyzerUnderInit_ = outer;
 }

@@ -134,9 +134,11 @@ class Instrument {
   std::optional<uint64_t> freshBase_;
 };
 
-// The table: the common commands and the instrument's own.
+// The table: the common commands, the instrument's own, and those for
+// images, files and the remote control's commands.
 void AddCommonCommands(Instrument& in);
 void AddInstrumentCommands(Instrument& in);
+void AddControlCommands(Instrument& in);
 
 // Response data helpers.
 std::string Number(double v);
