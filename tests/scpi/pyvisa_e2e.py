@@ -183,6 +183,19 @@ time.sleep(30)"""])
           inst is not None and float(inst.query("FETC:FREQ?")) > 0)
     inst.write("ABOR;:OUTP OFF")
     inst.close()
+    # A flood of queries whose answers are not read for a while: the server
+    # stops reading (TCP holds the rest) and loses nothing.
+    s, count = server.raw(), 200000
+    sender = threading.Thread(target=lambda: s.sendall(b"*IDN?\n" * count))
+    sender.start()
+    time.sleep(2)
+    f, answered = s.makefile("rb"), 0
+    while answered < count and f.readline().startswith(b"Zorvane,"):
+        answered += 1
+    sender.join()
+    check("a flood of queries is answered whole", answered == count, f"{answered} of {count}")
+    f.close()
+    s.close()
     start, ok = time.time(), 0
     for _ in range(100):
         s = server.raw()
