@@ -53,5 +53,4 @@ void ImageReply(Call& c, const Bitmap& image);
 // What a remote-control command printed as "NAME = VALUE": the value.
 std::string Printed(const std::string& line);
 
-
 }  // namespace zorvane::scpi
