@@ -22,7 +22,11 @@ import tempfile
 import threading
 import time
 
-import pyvisa
+try:
+    import pyvisa
+except ImportError:
+    print("skipped: PyVISA is not installed (scripts/deps.sh installs python3-pyvisa)")
+    sys.exit(77)
 
 CLI = sys.argv[1]
 PULSE = "--pulse" in sys.argv
