@@ -12,6 +12,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick python3 python3-numpy python3-scipy
   dpkg-dev fakeroot lintian librsvg2-bin appstream desktop-file-utils bash-completion
   qt6-charts-dev libqt6opengl6-dev swh-plugins
+  python3-pyvisa python3-pyvisa-py
 )
 
 missing=()

@@ -32,6 +32,7 @@ void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
     f.ScaleTimeLevels();
     if (draw) f.MapTimeTraceToDisplay();
   }
+  ++S.BlocksAnalysed;
   if (!draw) {
     ++S.FramesNotDrawn;
     S.FramePending = 1;

@@ -166,6 +166,8 @@ struct AppState {
   int32_t WaveDataRemaining = 0;
   std::string WaveFileName;
   float PeakFrequency = 0.0f;
+  // Blocks analysed since the start (a reader tells a new block by it).
+  uint64_t BlocksAnalysed = 0;
   int32_t DisplayedBins = 0;
   float HzPerPoint = 0.0f;
 

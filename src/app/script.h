@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "app/Zorvane.h"
+#include "app/remote_control.h"
 #include "platform/headless/headless_platform.h"
 
 namespace zorvane {
@@ -47,7 +48,10 @@ class ScriptRunner {
   int Run(std::istream& in);
   int Run(const std::vector<std::string>& lines);
   // The measurement the "measure" commands drive (none: they are refused).
-  void AttachMeasurement(LogSweepModel* model) { measure_ = model; }
+  void AttachMeasurement(LogSweepModel* model) {
+    measure_ = model;
+    remote_.AttachMeasurement(model);
+  }
 
  private:
   void Deliver();
@@ -56,6 +60,7 @@ class ScriptRunner {
 
   TZorvaneForm& form_;
   HeadlessPlatform& platform_;
+  RemoteControl remote_;
   std::function<void(const std::string&)> out_, err_;
   std::vector<std::string> lines_;
   size_t next_ = 0;

@@ -2,6 +2,8 @@
 //   zorvane-cli script [--audio=system|loopback[:FILTER,...]] [--input-device=NAME]
 //                      [--output-device=NAME] [FILE]
 //       the remote control (standard input without FILE)
+//   zorvane-cli serve [--audio=...] [--listen ADDRESS:PORT] [--allow-files DIR]
+//       the instrument as a SCPI server on the network
 //   zorvane-cli devices                                   the sound devices PortAudio offers
 //   zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav
 //   zorvane-cli record [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
@@ -22,6 +24,7 @@
 #include "cli/analyze.h"
 #include "cli/measure.h"
 #include "cli/record.h"
+#include "cli/serve.h"
 #include "cli/tone.h"
 #include "platform/audio_option.h"
 #include "platform/headless/headless_platform.h"
@@ -149,6 +152,23 @@ int main(int argc, char** argv) {
   script->add_option("--input-device", inputDevice, std::string("sound card input: ") + deviceHelp);
   script->add_option("FILE", file, "script file (standard input when absent)");
 
+  ServeOptions so;
+  CLI::App* serve = app.add_subcommand("serve", "Serve the instrument over the network (SCPI)");
+  serve->add_option("--audio", so.Audio, "as for script");
+  serve->add_option("--output-device", so.OutputDevice,
+                    std::string("sound card output: ") + deviceHelp);
+  serve->add_option("--input-device", so.InputDevice,
+                    std::string("sound card input: ") + deviceHelp);
+  serve->add_option("--listen", so.Listen, "ADDRESS:PORT to listen on ([IPV6]:PORT)")
+      ->capture_default_str();
+  serve->add_option("--allow-files", so.AllowFiles,
+                    "the folder network clients may have files written in (none without it)");
+  serve
+      ->add_option("--idle-timeout", so.IdleTimeoutS,
+                   "seconds before an idle client is dropped (0: never)")
+      ->check(CLI::Range(0.0, 86400.0))
+      ->capture_default_str();
+
   CLI::App* devicesCommand =
       app.add_subcommand("devices", "List the sound devices PortAudio offers, the defaults marked");
 
@@ -249,6 +269,7 @@ int main(int argc, char** argv) {
   if (measure->parsed()) return RunMeasure(me, std::cout, std::cerr, ::isatty(2) != 0);
   if (playrec->parsed()) return RunPlayRecord(pr, playPath, capturePath, std::cout, std::cerr);
   if (script->parsed()) return RunScript(audio, file, outputDevice, inputDevice);
+  if (serve->parsed()) return RunServe(so);
   if (devicesCommand->parsed()) {
     const std::vector<AudioDeviceInfo> list = PortAudioDeviceList();
     if (list.empty()) {

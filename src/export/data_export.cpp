@@ -17,18 +17,6 @@ float DecibelsPerDivision(int index) {
   return table[std::clamp(index, 0, 3)];
 }
 
-// The level a plot height reads on the scale: 0 dB on the top line, one
-// division (20 pixels) down per DecibelsPerDivision, as the labels and the
-// cursor readout count it.
-double LevelOfHeight(const AppState& S, double pixels) {
-  const double row = S.PlotBaseline - pixels;
-  return -row * DecibelsPerDivision(S.VerticalResolutionIndex) / 20.0;
-}
-
-double LevelOfValue(const AppState& S, float value) {
-  return LevelOfHeight(S, static_cast<double>(S.VerticalScale) * value);
-}
-
 void Row(std::string& out, double x, double y, int xDecimals) {
   char line[96];
   std::snprintf(line, sizeof line, "%.*f,%.2f\n", xDecimals, x, y);
@@ -36,6 +24,17 @@ void Row(std::string& out, double x, double y, int xDecimals) {
 }
 
 }  // namespace
+
+// 0 dB on the top line, one division (20 pixels) down per
+// DecibelsPerDivision, as the labels and the cursor readout count it.
+double PlotLevelOfHeight(const AppState& S, double pixels) {
+  const double row = S.PlotBaseline - pixels;
+  return -row * DecibelsPerDivision(S.VerticalResolutionIndex) / 20.0;
+}
+
+double PlotLevelOfValue(const AppState& S, float value) {
+  return PlotLevelOfHeight(S, static_cast<double>(S.VerticalScale) * value);
+}
 
 std::string PlotDataCsv(TZorvaneForm& form, bool perBin) {
   AppState& S = form.S;
@@ -56,18 +55,18 @@ std::string PlotDataCsv(TZorvaneForm& form, bool perBin) {
   if (perBin) {
     // Element k holds the bin of frequency (k - 1) * rate / n.
     for (int k = 1; k <= n / 2; ++k)
-      Row(out, (k - 1) * rate / n, LevelOfValue(S, S.HoldSpectrum[k]), 3);
+      Row(out, (k - 1) * rate / n, PlotLevelOfValue(S, S.HoldSpectrum[k]), 3);
     return out;
   }
   if (S.SweepMode == 1 && S.DisplayMode == 1) {
     // The swept response: one row per point measured in the last pass.
     const int s = std::clamp(S.SweepPointStep, 1, 16);
     for (int d = 1; d <= std::min(S.SweepPointIndex, kPlotWidth); d += s)
-      Row(out, form.DisplayPointHz(d), LevelOfHeight(S, S.SweepTracePixels[d]), 3);
+      Row(out, form.DisplayPointHz(d), PlotLevelOfHeight(S, S.SweepTracePixels[d]), 3);
     return out;
   }
   for (int i = 0; i < kPlotWidth; ++i)
-    Row(out, form.DisplayPointHz(i), LevelOfValue(S, S.DisplayValues[i]), 3);
+    Row(out, form.DisplayPointHz(i), PlotLevelOfValue(S, S.DisplayValues[i]), 3);
   return out;
 }
 

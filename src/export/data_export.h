@@ -8,6 +8,12 @@
 namespace zorvane {
 
 class TZorvaneForm;
+struct AppState;
+
+// The level in dB that a height in plot pixels above the baseline, or a
+// display value, reads on the vertical scale (as the labels count it).
+double PlotLevelOfHeight(const AppState& state, double pixels);
+double PlotLevelOfValue(const AppState& state, float value);
 
 // The CSV of what the plot shows now; with perBin, one row per transform
 // bin of the spectrum instead of per display point.

@@ -36,9 +36,10 @@ bool EndsWithPng(const std::string& path) {
 
 }  // namespace
 
-bool SaveImageFile(const Bitmap& image, const std::string& path) {
+std::vector<uint8_t> EncodeImage(const Bitmap& image, bool png) {
   const int w = image.Width(), h = image.Height();
-  if (EndsWithPng(path)) {
+  std::vector<uint8_t> file;
+  if (png) {
     std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
@@ -48,11 +49,15 @@ bool SaveImageFile(const Bitmap& image, const std::string& path) {
         p[1] = (c >> 8) & 0xFF;
         p[2] = (c >> 16) & 0xFF;
       }
-    return stbi_write_png(path.c_str(), w, h, 3, rgb.data(), w * 3) != 0;
+    auto append = [](void* context, void* data, int size) {
+      auto* out = static_cast<std::vector<uint8_t>*>(context);
+      out->insert(out->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+    };
+    if (!stbi_write_png_to_func(append, &file, w, h, 3, rgb.data(), w * 3)) file.clear();
+    return file;
   }
   const uint32_t rowBytes = (static_cast<uint32_t>(w) * 3 + 3) & ~3u;
   const uint32_t dataBytes = rowBytes * static_cast<uint32_t>(h);
-  std::vector<uint8_t> file;
   file.reserve(54 + dataBytes);
   file.push_back('B');
   file.push_back('M');
@@ -79,6 +84,12 @@ bool SaveImageFile(const Bitmap& image, const std::string& path) {
     }
     for (uint32_t pad = static_cast<uint32_t>(w) * 3; pad < rowBytes; ++pad) file.push_back(0);
   }
+  return file;
+}
+
+bool SaveImageFile(const Bitmap& image, const std::string& path) {
+  const std::vector<uint8_t> file = EncodeImage(image, EndsWithPng(path));
+  if (file.empty()) return false;
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();

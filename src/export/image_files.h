@@ -2,12 +2,17 @@
 // chosen by the file name's extension.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/bitmap.h"
 
 namespace zorvane {
+
+// The bytes of the image as a PNG or a 24-bit BMP file.
+std::vector<uint8_t> EncodeImage(const Bitmap& image, bool png);
 
 // Writes a BMP unless the name ends in ".png" (any case). Returns false when
 // the file cannot be written.

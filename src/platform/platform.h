@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,6 +46,18 @@ class Platform {
       const std::string& title, const std::string& defaultExt,
       const std::vector<std::string>& filters = {}) = 0;
   virtual bool CopyImageToClipboard(const Bitmap& image) = 0;
+  // The image on the clipboard, where the platform can read it back.
+  virtual std::optional<Bitmap> ClipboardImage() { return std::nullopt; }
+  // Answers given ahead for the next file dialogs (the remote control's
+  // "dialog"): a dialog with one waiting takes it instead of asking the user;
+  // an empty answer stands for Cancel.
+  void QueueDialogAnswer(std::optional<std::string> answer) {
+    dialogAnswers_.push_back(std::move(answer));
+  }
+  void ClearDialogAnswers() { dialogAnswers_.clear(); }
+  // Told of every message box and plain message as it is shown (text, title;
+  // the plain message has no title).
+  std::function<void(const std::string& text, const std::string& title)> MessageShown;
   // The dialog of the sound devices, mirroring `model` (the view selects its
   // rows as the user does); true when the user confirmed the choice. Without
   // a screen there is no dialog.
@@ -98,6 +111,13 @@ class Platform {
   }
 
  protected:
+  // The next answer given ahead; false when none waits.
+  bool TakeDialogAnswer(std::optional<std::string>& answer) {
+    if (dialogAnswers_.empty()) return false;
+    answer = std::move(dialogAnswers_.front());
+    dialogAnswers_.pop_front();
+    return true;
+  }
   void RunTickers() {
     const int64_t now = NowUs();
     for (auto& t : tickers_) t.Tick(now);
@@ -118,6 +138,7 @@ class Platform {
   };
   std::vector<Ticker> tickers_;
   int lastTicker_ = 0;
+  std::deque<std::optional<std::string>> dialogAnswers_;
 };
 
 }  // namespace zorvane

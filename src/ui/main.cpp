@@ -1,10 +1,12 @@
 // The instrument's window:
 //   zorvane [--audio=system|loopback[:FILTER,...]] [--input-device=NAME] [--output-device=NAME]
+//           [--listen ADDRESS:PORT [--allow-files DIR]]   also a SCPI server on the network
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QStyleFactory>
 #include <iostream>
 #include <memory>
+#include <utility>
 
 #include "app/Zorvane.h"
 #include "app/audio_devices.h"
@@ -17,6 +19,7 @@
 #include "ui/qt_log_sweep_window.h"
 #include "ui/qt_main_window.h"
 #include "ui/qt_platform.h"
+#include "ui/qt_scpi.h"
 
 using namespace zorvane;
 
@@ -28,7 +31,7 @@ int main(int argc, char** argv) {
   cli.set_version_flag("--version", VersionText("zorvane"),
                        "Print the version and the license and exit");
   AudioOption option;
-  std::string audio, outputDevice, inputDevice;
+  std::string audio, outputDevice, inputDevice, listen, allowFiles;
   cli.add_option("--audio", audio,
                  "system (the sound card), loopback (built-in cable) or "
                  "loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], highpass=HZ[/Q], "
@@ -37,6 +40,9 @@ int main(int argc, char** argv) {
       "a unique part of the device's name, or its number (zorvane-cli devices)";
   cli.add_option("--output-device", outputDevice, std::string("sound card output: ") + deviceHelp);
   cli.add_option("--input-device", inputDevice, std::string("sound card input: ") + deviceHelp);
+  cli.add_option("--listen", listen, "also serve SCPI on ADDRESS:PORT (e.g. 127.0.0.1:5025)");
+  cli.add_option("--allow-files", allowFiles,
+                 "with --listen: the folder that file-writing commands are confined to");
   try {
     cli.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -123,6 +129,16 @@ int main(int argc, char** argv) {
     measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
     QtLogSweepWindow measurementWindow(measurement);
     form.AttachLogSweep([&measurementWindow] { measurementWindow.Present(); });
+    std::unique_ptr<QtScpiService> scpi;
+    if (!listen.empty()) {
+      std::string error;
+      scpi = QtScpiService::Start(form, platform, listen, allowFiles, error);
+      if (!scpi) {
+        std::cerr << "zorvane: " << error << "\n";
+        return 1;
+      }
+      std::cerr << "zorvane: listening on " << scpi->Address() << std::endl;
+    }
     window.show();
     // A device failure while starting up has already asked the program to end.
     if (!platform.Terminated()) result = app.exec();

@@ -82,12 +82,14 @@ void QtPlatform::BindTimer(Control* timer) {
 }
 
 void QtPlatform::MessageBox(const std::string& text, const std::string& title) {
+  if (MessageShown) MessageShown(text, title);
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title), QString::fromStdString(text),
                   QMessageBox::Ok, owner_);
   box.exec();
 }
 
 void QtPlatform::ShowMessage(const std::string& text) {
+  if (MessageShown) MessageShown(text, "");
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
                   QString::fromStdString(text), QMessageBox::Ok, owner_);
   box.exec();
@@ -134,6 +136,7 @@ void QtPlatform::Terminate() {
 
 std::optional<std::string> QtPlatform::OpenFileDialog(const std::string& title,
                                                       const std::vector<std::string>& filters) {
+  if (std::optional<std::string> answer; TakeDialogAnswer(answer)) return answer;
   QStringList list;
   for (const std::string& f : filters) list << QString::fromStdString(f);
   const QString f = QFileDialog::getOpenFileName(owner_, QString::fromStdString(title), lastFolder_,
@@ -146,6 +149,7 @@ std::optional<std::string> QtPlatform::OpenFileDialog(const std::string& title,
 std::optional<std::string> QtPlatform::SaveFileDialog(const std::string& title,
                                                       const std::string& defaultExt,
                                                       const std::vector<std::string>& filters) {
+  if (std::optional<std::string> answer; TakeDialogAnswer(answer)) return answer;
   QFileDialog d(owner_, QString::fromStdString(title), lastFolder_);
   d.setAcceptMode(QFileDialog::AcceptSave);
   const QString fallback = QString::fromStdString(defaultExt);
@@ -178,6 +182,12 @@ std::optional<std::string> QtPlatform::SaveFileDialog(const std::string& title,
 bool QtPlatform::CopyImageToClipboard(const Bitmap& image) {
   QApplication::clipboard()->setImage(ToQImage(image));
   return true;
+}
+
+std::optional<Bitmap> QtPlatform::ClipboardImage() {
+  const QImage image = QApplication::clipboard()->image();
+  if (image.isNull()) return std::nullopt;
+  return FromQImage(image);
 }
 
 QPrinter& QtPlatform::Printer() {

@@ -47,6 +47,7 @@ class QtPlatform : public Platform {
   std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& defaultExt,
                                             const std::vector<std::string>& filters) override;
   bool CopyImageToClipboard(const Bitmap& image) override;
+  std::optional<Bitmap> ClipboardImage() override;
   bool ChooseAudioDevices(AudioDevicesDialogModel& model) override;
   bool PrinterSetup() override;
   bool PrintImage(const Bitmap& image) override;

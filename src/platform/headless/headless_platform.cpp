@@ -49,11 +49,13 @@ int64_t HeadlessPlatform::NowUs() { return virtual_ ? nowUs_ : SteadyUs() - real
 
 void HeadlessPlatform::MessageBox(const std::string& text, const std::string& title) {
   Messages.push_back({text, title, false});
+  if (MessageShown) MessageShown(text, title);
   if (Output) Output("message [" + title + "] " + EscapeLine(text));
 }
 
 void HeadlessPlatform::ShowMessage(const std::string& text) {
   Messages.push_back({text, "", true});
+  if (MessageShown) MessageShown(text, "");
   if (Output) Output("message [] " + EscapeLine(text));
 }
 
@@ -115,9 +117,10 @@ void HeadlessPlatform::WaitForEvents(int64_t deadlineUs) {
     return;
   }
   const int64_t waitUs = until == kNoEvent ? 1'000'000 : std::max<int64_t>(until - now, 0);
-  pollfd p{wakeFd_, POLLIN, 0};
+  pollfd p[2] = {{wakeFd_, POLLIN, 0}, {watchedFd_, POLLIN, 0}};
   // Whole milliseconds, rounded up, so that the deadline has passed on return.
-  if (poll(&p, 1, static_cast<int>(std::min<int64_t>((waitUs + 999) / 1000, 1000))) > 0) {
+  const int timeoutMs = static_cast<int>(std::min<int64_t>((waitUs + 999) / 1000, 1000));
+  if (poll(p, watchedFd_ >= 0 ? 2 : 1, timeoutMs) > 0 && (p[0].revents & POLLIN)) {
     uint64_t count;
     if (read(wakeFd_, &count, sizeof count) < 0) count = 0;
   }
@@ -170,10 +173,9 @@ void HeadlessPlatform::Terminate() {
 }
 
 std::optional<std::string> HeadlessPlatform::NextDialogAnswer() {
-  if (dialogAnswers_.empty()) return std::nullopt;
-  auto a = dialogAnswers_.front();
-  dialogAnswers_.pop_front();
-  return a;
+  std::optional<std::string> answer;
+  TakeDialogAnswer(answer);  // none given: the dialog is cancelled
+  return answer;
 }
 
 std::optional<std::string> HeadlessPlatform::OpenFileDialog(const std::string&,

@@ -5,7 +5,6 @@
 // window would.
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -52,6 +51,7 @@ class HeadlessPlatform : public Platform {
   std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& defaultExt,
                                             const std::vector<std::string>& filters) override;
   bool CopyImageToClipboard(const Bitmap& image) override;
+  std::optional<Bitmap> ClipboardImage() override { return Clipboard; }
   bool PrinterSetup() override;
   bool PrintImage(const Bitmap& image) override;
   bool StartProgram(const std::string& path, const std::vector<std::string>& args) override;
@@ -61,10 +61,11 @@ class HeadlessPlatform : public Platform {
   // Lets time pass with nothing else running (the message loop idling).
   void Idle(int ms);
 
-  // Scripted answers and what the program did.
-  void QueueDialogAnswer(std::optional<std::string> answer) {
-    dialogAnswers_.push_back(std::move(answer));
-  }
+  // On the real clock, WaitForEvents also ends when this descriptor becomes
+  // readable (a network listener's); -1 for none.
+  void WatchDescriptor(int fd) { watchedFd_ = fd; }
+
+  // What the program did.
   struct Message {
     std::string Text, Title;
     bool Plain = false;
@@ -102,8 +103,8 @@ class HeadlessPlatform : public Platform {
   bool terminated_ = false;
   int pumpDepth_ = 0;
   std::vector<TimerSlot> timers_;
-  std::deque<std::optional<std::string>> dialogAnswers_;
   int wakeFd_ = -1;  // an eventfd a device thread writes to
+  int watchedFd_ = -1;
   std::string printFile_;
 };
 
