@@ -21,6 +21,8 @@ constexpr int kCaptureBufferBytes = 65590;
 // A block starts after a lead-in of up to 124 bytes, so its last samples can
 // lie up to this many bytes past the bytes a capture buffer records.
 constexpr uint32_t kLeadInBytes = 128;
+// The bytes of a 16-bit buffer before the first frame the conversion takes.
+constexpr uint32_t kConvertLeadIn = 120;
 constexpr int kOutputBufferBytes = 200000;
 constexpr int kSynthesisWorkLen = 65538;
 constexpr int kPlotWidth = 512;

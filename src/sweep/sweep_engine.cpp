@@ -282,7 +282,6 @@ void TZorvaneForm::SweepStartBtnClick() {
       }
       if (ending()) return;
 
-      SilenceBeyondRecording();
       ConvertSamples(S.BytesPerSample, S.SweepCaptureSlot, S.TransformSize, S.ChannelSelect,
                      S.SampleBlock, S.CaptureBufferA, S.CaptureBufferB);
       WindowAndTransform(S.SampleBlock, S.Spectrum, S.TransformSize, S.WindowTable, S.InputGain,

@@ -45,6 +45,13 @@ float Median(std::vector<float> v) {
   return v[v.size() / 2];
 }
 
+// The root mean square of SampleBlock[from..to].
+double Rms(const AppState& S, int from, int to) {
+  double sum = 0.0;
+  for (int j = from; j <= to; ++j) sum += static_cast<double>(S.SampleBlock[j]) * S.SampleBlock[j];
+  return std::sqrt(sum / (to - from + 1));
+}
+
 }  // namespace
 
 TEST(CableLevels, ASquareWaveAt8000HzShowsTheSameSpectrumInEveryFrame) {
@@ -103,4 +110,31 @@ TEST(Levels, AToneReadsTheSameLevelAtEverySizeWhereverItFalls) {
       ASSERT_LE(highest - lowest, 3) << hz << " Hz at " << rate << " Hz";
     }
   }
+}
+
+TEST(CableLevels, EveryAnalysedBlockIsRecordedToItsLastSample) {
+  // Where the buffer holds just the block (the rate factor 1, and every
+  // sweep point) the block's last 61 samples carry the tone as the rest of
+  // the block does: they are recorded, not left silent.
+  for (int rate : {8000, 11025}) {
+    for (int size : {1024, 2048}) {
+      Bench b(1000.0f, rate);
+      b.rig.F().ClickSizeItem(size);
+      b.Frames(3);
+      const AppState& S = b.rig.S();
+      const double whole = Rms(S, 1, size);
+      EXPECT_GT(whole, 15000.0);
+      EXPECT_NEAR(Rms(S, size - 60, size), whole, 0.2 * whole) << rate << " Hz, " << size;
+    }
+  }
+  Rig rig;
+  rig.F().ClickRateItem(8000);
+  rig.F().N32Click();
+  rig.F().SweepBtnClick();
+  rig.At(600, [&rig] { rig.F().SweepStartBtnClick(); });
+  rig.F().SweepStartBtnClick();
+  const AppState& S = rig.S();
+  const double whole = Rms(S, 1, 1024);
+  EXPECT_GT(whole, 15000.0);
+  EXPECT_NEAR(Rms(S, 1024 - 60, 1024), whole, 0.2 * whole) << "a sweep point";
 }
