@@ -265,6 +265,7 @@ class TZorvaneForm {
   void ShowCalibrating();
   int SweepToneBin(int point) const;
   int SweepToneColumn(int point) const;
+  void HoldSweepPointLevel(int point);
   void ShowSweepTones(int lastPoint);
   int SweepSettleMs();
   void ReleaseSweepDevices(WaveHandle output, bool input);

@@ -61,6 +61,7 @@ struct WorkArrays {
   std::array<int32_t, kSweepPixelsLen> SweepTracePixels{};
   std::array<int32_t, kSweepPixelsLen> PreviousSweepPixels{};
   std::array<int32_t, kSweepPixelsLen> SweepCalCorrection{};
+  std::array<float, kSweepPixelsLen> SweepPointLevels{};
 };
 
 struct AppState {
@@ -238,6 +239,9 @@ struct AppState {
   int32_t* SweepTracePixels = nullptr;
   int32_t* PreviousSweepPixels = nullptr;
   int32_t* SweepCalCorrection = nullptr;
+  // The held level (display units) of each measured sweep point's tone, by
+  // point, as it stood when the point was measured.
+  float* SweepPointLevels = nullptr;
 };
 
 }  // namespace zorvane
