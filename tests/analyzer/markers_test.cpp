@@ -1,11 +1,6 @@
 // The frequency window scroll bars, the markers and the pointer readouts.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <string>
-
-#include "analyzer/Graphicinterpolate.h"
 #include "support/test_support.h"
 
 namespace zorvane {
@@ -99,35 +94,6 @@ TEST_F(Markers, PointerReadoutsAbsoluteAsDifferencesAndPerResolution) {
   EXPECT_EQ(std::pair(S.CrossX, S.CrossY), std::pair(150, 49));
   box->OnMouseMove(301, 41);
   EXPECT_EQ(f.CursorFreq->Text(), "2149");
-}
-
-TEST_F(Markers, AMarkerWhereAToneIsDrawnReadsTheTone) {
-  // The column where a tone peaks on the plot: the marker there, the pointer
-  // there and the exported row of that point name the tone within half a
-  // display point (plus the readouts' truncation to whole hertz).
-  for (int size : {1024, 8192}) {
-    S.TransformSize = size;
-    S.SizeFactor = size / 1024;
-    ComputeWindowTable(size, S.WindowType, S.WindowTable);
-    const float point = 44100.0f / 1024;
-    for (double hz : {1000.0, 4321.7, 15003.2}) {
-      for (int j = 1; j <= size; ++j)
-        S.SampleBlock[j] =
-            static_cast<int32_t>(std::lround(8000.0 * std::sin(2 * M_PI * hz * j / 44100)));
-      WindowAndTransform(S.SampleBlock, S.Spectrum, size, S.WindowTable, S.InputGain, S.FftReal,
-                         S.FftImag);
-      f.ScaleSpectrum();
-      const int column = static_cast<int>(std::max_element(S.DisplayValues, S.DisplayValues + 511) -
-                                          S.DisplayValues);
-      f.Mkr1ScrollBar->UserScroll(column);
-      if (S.Marker1On == 0) f.Mkr1Btn->Click();
-      f.SpectrumBox->OnMouseMove(column, 50);
-      const std::string where = std::to_string(size) + " points, " + std::to_string(hz) + " Hz";
-      EXPECT_NEAR(std::stod(f.Mkr1Freq->Caption()), hz, point / 2 + 1) << where;
-      EXPECT_NEAR(std::stod(f.CursorFreq->Text()), hz, point / 2 + 1) << where;
-      EXPECT_NEAR(f.DisplayPointHz(column), hz, point / 2) << where;
-    }
-  }
 }
 
 }  // namespace
