@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Batch analysis against sox: the CPU time of `zorvane-cli analyze --all
-# --csv` over a ten-minute 44.1 kHz mono file, and of `sox FILE -n
-# spectrogram` over the same file, measured in one run. Prints both and
-# their ratio (the goal: Zorvane at most half of sox's time).
+# Batch analysis against sox, like for like: both read every sample of a
+# ten-minute 44.1 kHz mono file through 1024-point transforms.
+#   - zorvane-cli analyze --all --size 1024: consecutive blocks of 1024
+#     samples (the printout says how many blocks and samples it covered);
+#   - sox spectrogram -y 513: 1024-point transforms (513 rows), its columns
+#     made of transforms stepping through the whole input.
+# Prints the CPU time (user + system, best of three) of each and their
+# ratio (the goal: Zorvane at most half of sox's time).
 #   bench/analyze_vs_sox.sh [ZORVANE_CLI] [MINUTES]
 set -euo pipefail
 cli=${1:-$(dirname "$0")/../build/zorvane-cli}
@@ -23,8 +27,10 @@ cpu() {
   echo "$best"
 }
 
-z=$(cpu "$cli" analyze "$work/long.wav" --all --csv "$work/out.csv")
-s=$(cpu sox "$work/long.wav" -n spectrogram -o "$work/spectrogram.png")
-echo "zorvane-cli analyze --all --csv: ${z} s CPU"
-echo "sox spectrogram:                 ${s} s CPU"
+zargs=(analyze "$work/long.wav" --all --size 1024 --overlap 0 --csv "$work/out.csv")
+"$cli" "${zargs[@]}" | sed -n 's/^\(Blocks\|Samples\) analysed/zorvane-cli: &/p'
+z=$(cpu "$cli" "${zargs[@]}")
+s=$(cpu sox "$work/long.wav" -n spectrogram -y 513 -o "$work/spectrogram.png")
+echo "zorvane-cli analyze --all --size 1024: ${z} s CPU"
+echo "sox spectrogram -y 513:                ${s} s CPU"
 awk -v z="$z" -v s="$s" 'BEGIN { if (s > 0) printf "ratio zorvane / sox: %.3f\n", z / s }'

@@ -14,33 +14,9 @@ namespace {
 
 void ProcessBlock(TZorvaneForm& f, int bufferChoice) {
   AppState& S = f.S;
-  if (S.InputSource == 1) f.SilenceBeyondRecording();
   ConvertSamples(S.BytesPerSample, bufferChoice, S.TransformSize, S.ChannelSelect, S.SampleBlock,
                  S.CaptureBufferA, S.CaptureBufferB);
-  f.Readouts->AnalyzeBlock(S.SampleBlock + 1, S.TransformSize, S.SampleRate, S.BytesPerSample);
-  const bool draw = S.DrawLastFrameOnly != 1 || S.DisplayMode == 3 || S.SweepMode == 1;
-  if (S.DisplayMode == 1 || S.DisplayMode == 3) {
-    WindowAndTransform(S.SampleBlock, S.Spectrum, S.TransformSize, S.WindowTable, S.InputGain,
-                       S.FftReal, S.FftImag);
-    S.PeakFrequency = f.FindPeakFrequency(S.Spectrum, S.TransformSize, S.SizeFactor, S.SampleRate);
-    f.ScaleSpectrumLevels();
-    if (draw) f.MapSpectrumToDisplay();
-  } else if (S.DisplayMode == 2) {
-    for (int j = 1; j <= S.TransformSize - 1; ++j)
-      S.Spectrum[j] =
-          static_cast<float>(S.TimeDcOffset) + static_cast<float>(S.SampleBlock[j]) * S.InputGain;
-    f.ScaleTimeLevels();
-    if (draw) f.MapTimeTraceToDisplay();
-  }
-  ++S.BlocksAnalysed;
-  if (!draw) {
-    ++S.FramesNotDrawn;
-    S.FramePending = 1;
-    return;
-  }
-  S.FramePending = 0;
-  f.ClearPlot();
-  f.RenderDisplay(S.GraphType, S.DisplayValues);
+  f.AnalyseSampleBlock();
 }
 
 // One block of the file into buffer A: CaptureBufferBytes bytes, and after
@@ -72,6 +48,33 @@ void EndOfFileData(TZorvaneForm& f) {
 
 }  // namespace
 
+void TZorvaneForm::AnalyseSampleBlock() {
+  Readouts->AnalyzeBlock(S.SampleBlock + 1, S.TransformSize, S.SampleRate, S.BytesPerSample);
+  const bool draw = S.DrawLastFrameOnly != 1 || S.DisplayMode == 3 || S.SweepMode == 1;
+  if (S.DisplayMode == 1 || S.DisplayMode == 3) {
+    WindowAndTransform(S.SampleBlock, S.Spectrum, S.TransformSize, S.WindowTable, S.InputGain,
+                       S.FftReal, S.FftImag);
+    S.PeakFrequency = FindPeakFrequency(S.Spectrum, S.TransformSize, S.SizeFactor, S.SampleRate);
+    ScaleSpectrumLevels();
+    if (draw) MapSpectrumToDisplay();
+  } else if (S.DisplayMode == 2) {
+    for (int j = 1; j <= S.TransformSize - 1; ++j)
+      S.Spectrum[j] =
+          static_cast<float>(S.TimeDcOffset) + static_cast<float>(S.SampleBlock[j]) * S.InputGain;
+    ScaleTimeLevels();
+    if (draw) MapTimeTraceToDisplay();
+  }
+  ++S.BlocksAnalysed;
+  if (!draw) {
+    ++S.FramesNotDrawn;
+    S.FramePending = 1;
+    return;
+  }
+  S.FramePending = 0;
+  ClearPlot();
+  RenderDisplay(S.GraphType, S.DisplayValues);
+}
+
 void TZorvaneForm::DrawPendingFrame() {
   if (S.FramePending != 1) return;
   S.FramePending = 0;
@@ -84,7 +87,6 @@ void TZorvaneForm::DrawPendingFrame() {
 }
 
 void TZorvaneForm::ProcessBlocks() {
-  const uint32_t half = S.CaptureBufferBytes / 2u;
   if (S.AnalyzerActive == 1 && S.InputSource == 1) return;
   S.AnalyzerStopRequested = 0;
   int blocks = 0;
@@ -107,10 +109,12 @@ void TZorvaneForm::ProcessBlocks() {
       ++blocks;
       if (S.InputSource != 1) break;
       // Wait until the recording buffer is half full, queue the other one,
-      // then wait for the recording one to complete.
+      // then wait for the recording one to complete. The buffers record
+      // CaptureRecordBytes each, so the position counts in those.
       auto waitHalf = [&]() {
         for (;;) {
-          const uint32_t bytes = S.CaptureBufferBytes ? S.CaptureBufferBytes : 1u;
+          const uint32_t bytes = CaptureRecordBytes();
+          const uint32_t half = bytes / 2u;
           const uint32_t r = S.CapturePosition.Bytes % bytes;
           if (!(r > 0 && r < half)) return true;
           if (S.AnalyzerStopRequested != 0 || platform.Terminated()) return false;

@@ -134,28 +134,21 @@ void TZorvaneForm::RenderDisplay(int graphType, const float* data) {
     int32_t* swp = S.SweepTracePixels;
     int32_t* cal = S.SweepCalCorrection;
     tp[0] = tp[1];
-    // Heights are taken beyond point 512 as far as the decimation window
-    // reaches (512 + s), from the display values there, so the last window
-    // never sees a stale frame.
-    for (int x = 1; x <= kPlotWidth + s; ++x) tp[x] = PixelHeight(vs, data[x]);
-    // The first segment starts left of the plot; it takes its height from
-    // entry 0.
+    // Heights are taken as far as a tone's display point can lie (beyond
+    // point 512 by up to a step), from the display values there.
+    for (int x = 1; x < kSweepPixelsLen; ++x) tp[x] = PixelHeight(vs, data[x]);
+    // Each measured point is drawn where its tone stands, with its own
+    // tone's height; the first segment starts left of the plot and takes its
+    // height from entry 0.
     auto at = [](const int32_t* a, int i) { return a[std::max(i, 0)]; };
+    auto column = [this](int d) { return d < 1 ? d : SweepToneColumn(d); };
     c.PenColor = colors::Lime;
     c.BrushColor = colors::Lime;
     for (int k = 1; k <= kPlotWidth; k += s)
-      Line(c, k - s, RowOf(base, at(prev, k - s)), k, RowOf(base, prev[k]));
+      Line(c, column(k - s), RowOf(base, at(prev, k - s)), column(k), RowOf(base, prev[k]));
     tracePen();
     for (int d = 1; d <= n; d += s) {
-      int32_t best = 0;
-      int pick = d;
-      for (int i = d; i <= d + s; ++i) {
-        if (tp[i] - best > 0) {
-          pick = i;
-          best = tp[i];
-        }
-      }
-      swp[d] = tp[pick];
+      swp[d] = tp[SweepToneColumn(d)];
       if (d == 1) swp[0] = swp[1];
     }
     // Entries no pass of this setting measures are corrected again in every
@@ -171,7 +164,7 @@ void TZorvaneForm::RenderDisplay(int graphType, const float* data) {
       for (int i = 1; i <= kPlotWidth; ++i) swp[i] = sum(swp[i], cal[i]);
     }
     for (int d = 1; d <= n; d += s)
-      Line(c, d - s, RowOf(base, at(swp, d - s)), d, RowOf(base, swp[d]));
+      Line(c, column(d - s), RowOf(base, at(swp, d - s)), column(d), RowOf(base, swp[d]));
   } else if (S.DisplayMode == 1 && graphType == 2) {
     tracePen();
     for (int x = 1; x <= S.PlotWidth - 2; ++x) {

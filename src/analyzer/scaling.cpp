@@ -231,27 +231,34 @@ void TZorvaneForm::MapSpectrumToDisplay() {
   const int loPos = LoFreqScrollBar->Position(), hiPos = HiFreqScrollBar->Position();
   const int span = (hiPos - loPos) * sf;
   S.DisplayedBins = span;
+  // Display point c stands at the axis position the markers, the window's end
+  // labels and the sweep's tones give it: bin lo + c x span / 512 on the
+  // linear axis, the bin of LogAxisFrequency(c, 2) on the logarithmic one.
+  // (Taking element lo as the first source value would draw every point one
+  // bin lower than those readouts name it: element k holds bin k - 1.)
   if (S.HorizontalScale == 2) {
     const double step = LogAxisStep(sf);
     const float lo = static_cast<float>(loPos * sf);
-    for (int c = 1; c <= kPlotWidth; ++c) {
+    for (int c = 0; c < kPlotWidth; ++c) {
       const float x = static_cast<float>(c) * static_cast<float>(span) / 512.0f + lo;
       const int j = BinOf(LogAxisPower(x, step));
-      S.DisplayValues[c - 1] = S.HoldSpectrum[j + 1];
+      S.DisplayValues[c] = S.HoldSpectrum[j + 1];
     }
     return;
   }
   // Linear axis: 2049 values, the visible 512 and three more screens' worth.
-  // The source runs from bin lo to element n; anything beyond repeats element n.
-  const int lo = std::clamp(loPos * sf, 0, n);
+  // The source runs from bin lo (element lo + 1) to element n; anything
+  // beyond repeats element n.
+  const int first = std::clamp(loPos * sf, 0, n - 1) + 1;
   float limit = 4.0f * static_cast<float>(span);
   if (span > kPlotWidth) {
-    LargestBinPerPoint(S.HoldSpectrum + lo, n + 1 - lo, limit, static_cast<float>(span) / 512.0f,
-                       S.DisplayValues, kArrayLen);
+    LargestBinPerPoint(S.HoldSpectrum + first, n + 1 - first, limit,
+                       static_cast<float>(span) / 512.0f, S.DisplayValues, kArrayLen);
     return;
   }
-  ResampleToColumns(S.HoldSpectrum + lo, n + 1 - lo, limit, 512.0f, S.DisplayValues, kArrayLen,
-                    static_cast<float>(span), S.SplineSecondDerivatives, S.SplineSweep, kArrayLen);
+  ResampleToColumns(S.HoldSpectrum + first, n + 1 - first, limit, 512.0f, S.DisplayValues,
+                    kArrayLen, static_cast<float>(span), S.SplineSecondDerivatives, S.SplineSweep,
+                    kArrayLen);
 }
 
 float TZorvaneForm::DisplayPointHz(int point) {
@@ -261,13 +268,11 @@ float TZorvaneForm::DisplayPointHz(int point) {
   const float span = static_cast<float>((hiPos - loPos) * sf);
   const double binHz = static_cast<double>(S.SampleRate) / n;
   if (S.HorizontalScale == 2) {
-    // Display value c - 1 shows element j + 1, the bin of j * rate / n.
-    const float x = static_cast<float>(point + 1) * span / 512.0f + static_cast<float>(loPos * sf);
+    const float x = static_cast<float>(point) * span / 512.0f + static_cast<float>(loPos * sf);
     return static_cast<float>(BinOf(LogAxisPower(x, LogAxisStep(sf))) * binHz);
   }
-  // Point i stands at element lo + i * span / 512, the bin of (element - 1).
-  const double element = loPos * sf + static_cast<double>(point) * span / 512.0;
-  return static_cast<float>((element - 1.0) * binHz);
+  // Point i stands at bin lo + i * span / 512.
+  return static_cast<float>((loPos * sf + static_cast<double>(point) * span / 512.0) * binHz);
 }
 
 void TZorvaneForm::ScaleTimeTrace() {

@@ -78,6 +78,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
   S.SweepTracePixels = work_->SweepTracePixels.data();
   S.PreviousSweepPixels = work_->PreviousSweepPixels.data();
   S.SweepCalCorrection = work_->SweepCalCorrection.data();
+  S.SweepPointLevels = work_->SweepPointLevels.data();
 
   // 4. Defaults (the record's initialisers), then the derived capture fields.
   S.Constructing = 1;

@@ -122,12 +122,17 @@ class TZorvaneForm {
   void UnprepareHeaderB();
   void CloseCaptureDevice();
   void ShutdownCapture();
-  // Keeps the bytes past the recorded ones silent, where a block that fills
-  // its buffer reads beyond the recording.
-  void SilenceBeyondRecording();
+  // The bytes each capture buffer records: CaptureBufferBytes, and at least
+  // the lead-in and the whole block the conversion takes from it, so that
+  // every analysed sample is a recorded one.
+  uint32_t CaptureRecordBytes() const;
 
   // ---- Processing cycle ----
   void ProcessBlocks();
+  // One block already in SampleBlock through the transform (or the time
+  // trace), the levels and their hold, and onto the plot unless only the
+  // last frame is drawn (DrawLastFrameOnly).
+  void AnalyseSampleBlock();
   void StartBtnClick();
   void SingleBtnClick();
   void StopBtnClick();
@@ -268,6 +273,7 @@ class TZorvaneForm {
   void ShowCalibrating();
   int SweepToneBin(int point) const;
   int SweepToneColumn(int point) const;
+  void HoldSweepPointLevel(int point);
   void ShowSweepTones(int lastPoint);
   int SweepSettleMs();
   void ReleaseSweepDevices(WaveHandle output, bool input);

@@ -21,6 +21,8 @@ constexpr int kCaptureBufferBytes = 65590;
 // A block starts after a lead-in of up to 124 bytes, so its last samples can
 // lie up to this many bytes past the bytes a capture buffer records.
 constexpr uint32_t kLeadInBytes = 128;
+// The bytes of a 16-bit buffer before the first frame the conversion takes.
+constexpr uint32_t kConvertLeadIn = 120;
 constexpr int kOutputBufferBytes = 200000;
 constexpr int kSynthesisWorkLen = 65538;
 constexpr int kPlotWidth = 512;
@@ -59,6 +61,7 @@ struct WorkArrays {
   std::array<int32_t, kSweepPixelsLen> SweepTracePixels{};
   std::array<int32_t, kSweepPixelsLen> PreviousSweepPixels{};
   std::array<int32_t, kSweepPixelsLen> SweepCalCorrection{};
+  std::array<float, kSweepPixelsLen> SweepPointLevels{};
 };
 
 struct AppState {
@@ -238,6 +241,9 @@ struct AppState {
   int32_t* SweepTracePixels = nullptr;
   int32_t* PreviousSweepPixels = nullptr;
   int32_t* SweepCalCorrection = nullptr;
+  // The held level (display units) of each measured sweep point's tone, by
+  // point, as it stood when the point was measured.
+  float* SweepPointLevels = nullptr;
 };
 
 }  // namespace zorvane

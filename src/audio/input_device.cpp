@@ -11,7 +11,7 @@ namespace zorvane {
 namespace {
 constexpr const char* kDeviceTitle = "Wave Device Message";
 
-void InitHeader(WaveHeader& h, uint8_t* data, uint16_t bytes) {
+void InitHeader(WaveHeader& h, uint8_t* data, uint32_t bytes) {
   h.Data = data;
   h.BufferLength = bytes;
   h.Flags.store(0);
@@ -38,16 +38,16 @@ void TZorvaneForm::BuildCaptureFormat() {
   S.CaptureFormat.ExtraSize = 0;
   S.CaptureDataA = S.CaptureBufferA;
   S.CaptureDataB = S.CaptureBufferB;
-  InitHeader(S.CaptureHeaderA, S.CaptureDataA, S.CaptureBufferBytes);
-  InitHeader(S.CaptureHeaderB, S.CaptureDataB, S.CaptureBufferBytes);
+  InitHeader(S.CaptureHeaderA, S.CaptureDataA, CaptureRecordBytes());
+  InitHeader(S.CaptureHeaderB, S.CaptureDataB, CaptureRecordBytes());
 }
 
 void TZorvaneForm::ResetHeaderA() {
-  InitHeader(S.CaptureHeaderA, S.CaptureDataA, S.CaptureBufferBytes);
+  InitHeader(S.CaptureHeaderA, S.CaptureDataA, CaptureRecordBytes());
 }
 
 void TZorvaneForm::ResetHeaderB() {
-  InitHeader(S.CaptureHeaderB, S.CaptureDataB, S.CaptureBufferBytes);
+  InitHeader(S.CaptureHeaderB, S.CaptureDataB, CaptureRecordBytes());
 }
 
 void TZorvaneForm::OpenCaptureDevice() {
@@ -157,15 +157,19 @@ void TZorvaneForm::ShutdownCapture() {
 
 #undef ZV_CHECK_INPUT
 
-// When the buffer holds exactly one block, the block's last samples lie past
-// the recorded bytes. Those bytes are kept silent: a shorter buffer after a
-// longer one would otherwise leave the end of an old recording there.
-void TZorvaneForm::SilenceBeyondRecording() {
-  const uint32_t from = S.CaptureBufferBytes;
-  const uint32_t to = std::min<uint32_t>(from + kLeadInBytes, kCaptureBufferBytes);
-  if (from >= to) return;
-  std::fill(S.CaptureBufferA + from, S.CaptureBufferA + to, uint8_t{0});
-  std::fill(S.CaptureBufferB + from, S.CaptureBufferB + to, uint8_t{0});
+// The conversion takes sample j (j = 1..N) of a 16-bit buffer from byte
+// 120 + j x frame, so the block ends one frame past the lead-in and N frames.
+// With the buffer set to the bare block (the rate factor 1, and every sweep
+// point) those last frames would lie beyond the recording; the device records
+// them too. A longer buffer only stretches the time between two blocks.
+uint32_t TZorvaneForm::CaptureRecordBytes() const {
+  const uint32_t frame = static_cast<uint32_t>(std::max(1, S.BytesPerSample)) *
+                         std::max<uint32_t>(1u, S.CaptureChannels);
+  const uint32_t n = static_cast<uint32_t>(std::clamp(S.TransformSize, 0, kMaxTransform));
+  const uint32_t lead = S.BytesPerSample == 2 ? kConvertLeadIn : 0u;
+  const uint32_t block = lead + (n + 1u) * frame;
+  return std::min<uint32_t>(std::max<uint32_t>(S.CaptureBufferBytes, block),
+                            static_cast<uint32_t>(kCaptureBufferBytes));
 }
 
 }  // namespace zorvane

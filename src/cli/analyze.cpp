@@ -1,9 +1,13 @@
 #include "cli/analyze.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <ostream>
 
+#include "analyzer/Graphicinterpolate.h"
 #include "app/Zorvane.h"
 #include "export/data_export.h"
 #include "export/image_files.h"
@@ -33,6 +37,60 @@ void DrawProgress(std::ostream& err, double fraction) {
       << static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100) << "%" << std::flush;
 }
 
+// What a batch run covered.
+struct Coverage {
+  int64_t Blocks = 0;
+  int64_t Samples = 0;  // samples of the data analysed (each counted once)
+  int64_t Total = 0;    // samples the data hold
+  int64_t BytesRead = 0;
+  bool ReadFailed = false;
+};
+
+// Runs the blocks. The data are read once, front to back, in whole units (a
+// stereo frame for "left" and "right", one value for "mono", as the
+// conversion counts them); each block is the last TransformSize units read,
+// laid into capture buffer A where a recording lies and converted by the
+// processing cycle's own conversion, so a file's bytes mean to a batch run
+// what they mean to the window. A rest shorter than the step is taken by one
+// more block that ends where the data end, so no sample is left out. Stops
+// after maxBlocks blocks (0: no limit), or at a read that returns less than
+// the data hold (a file cut short while it is read).
+Coverage AnalyseBlocks(TZorvaneForm& form, int overlap, int64_t maxBlocks,
+                       const std::function<void(double)>& progress) {
+  AppState& S = form.S;
+  const int bytes = S.BytesPerSample == 1 ? 1 : 2;
+  const int unit = bytes * (S.ChannelSelect == 2 || S.ChannelSelect == 3 ? 2 : 1);
+  const int n = std::clamp(S.TransformSize, 128, kMaxTransform);
+  const int64_t hop = std::max<int64_t>(1, int64_t{n} * (100 - std::clamp(overlap, 0, 99)) / 100);
+  Coverage c;
+  c.Total = std::max<int64_t>(0, S.WaveDataRemaining) / unit;
+  if (c.Total < n) return c;
+  const int64_t blockBytes = int64_t{n} * unit;
+  // Unit j (1..n) of the block where ConvertSamples takes sample j from.
+  uint8_t* const block = S.CaptureBufferA + (bytes == 2 ? kConvertLeadIn : 0) + unit;
+  auto read = [&](uint8_t* to, int64_t count) {
+    const size_t got = std::fread(to, 1, static_cast<size_t>(count), S.WaveFile);
+    c.BytesRead += static_cast<int64_t>(got);
+    c.ReadFailed = static_cast<int64_t>(got) != count;
+    return !c.ReadFailed;
+  };
+  if (!read(block, blockBytes)) return c;
+  c.Samples = n;
+  for (;;) {
+    ConvertSamples(bytes, 2, n, S.ChannelSelect, S.SampleBlock, S.CaptureBufferA, S.CaptureBufferB);
+    form.AnalyseSampleBlock();
+    ++c.Blocks;
+    if (progress) progress(static_cast<double>(c.Samples) / static_cast<double>(c.Total));
+    if (maxBlocks > 0 && c.Blocks >= maxBlocks) break;
+    const int64_t step = std::min(hop, c.Total - c.Samples);
+    if (step <= 0) break;
+    std::memmove(block, block + step * unit, static_cast<size_t>(blockBytes - step * unit));
+    if (!read(block + blockBytes - step * unit, step * unit)) break;
+    c.Samples += step;
+  }
+  return c;
+}
+
 }  // namespace
 
 int RunAnalyze(const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bool progress) {
@@ -40,8 +98,6 @@ int RunAnalyze(const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bo
   LoopbackCable cable(platform);  // the sound card is not used
   // No settings folder: the instrument starts on its defaults and keeps none.
   TZorvaneForm form(platform, cable.Out(), cable.In(), std::string());
-  for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
-    platform.AddTimer(t);
   AppState& S = form.S;
   size_t shown = 0;
 
@@ -53,10 +109,7 @@ int RunAnalyze(const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bo
         << " is mono\n";
     return 1;
   }
-  const int64_t total = S.WaveDataRemaining;
   form.WaveFile1Click();
-  form.EOF_OFFClick();  // the end of the data is no message here
-  form.N50ms2Click();   // one block per 50 ms of virtual time
   if (o.Display == "waterfall")
     form.Waterfall1Click();
   else if (o.Display == "time")
@@ -79,46 +132,45 @@ int RunAnalyze(const AnalyzeOptions& o, std::ostream& out, std::ostream& err, bo
     for (const auto& [count, handler] : items)
       if (count == o.Average) (form.*handler)();
   }
+  // The file's settings in force, as START makes them.
+  form.ApplyFileFormat();
+  if (ReportMessages(platform, shown, err)) return 1;
+  form.RefreshWindowTable(false);
 
   // Only the last frame is shown, so only the last frame is drawn; the
   // levels, hold and averaging of every block are kept as the window keeps
   // them.
   S.DrawLastFrameOnly = o.DrawEveryFrame ? 0 : 1;
   PrepareReadouts(form, o.Readouts);
-  long paints = 0;
-  form.SpectrumBox->OnPaint = [&paints] { ++paints; };
-  auto frames = [&] { return paints + S.FramesNotDrawn; };
-  if (!o.All && o.Blocks <= 1) {
-    form.SingleBtnClick();
-  } else {
-    form.StartBtnClick();
-    int64_t lastShown = -1;
-    while (S.AnalyzerActive == 1 && (o.All || frames() < o.Blocks)) {
-      platform.Idle(S.DisplayIntervalMs);
-      if (progress && o.All && total > 0) {
-        const int64_t percent = (total - S.WaveDataRemaining) * 100 / total;
-        if (percent != lastShown) DrawProgress(err, static_cast<double>(percent) / 100.0);
-        lastShown = percent;
-      }
-    }
-    if (S.AnalyzerActive == 1) form.StopBtnClick();
-    if (progress && o.All) {
-      DrawProgress(err, 1.0);
-      err << "\n";
-    }
+  int lastShown = -1;
+  auto bar = [&](double fraction) {
+    const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100);
+    if (percent != lastShown) DrawProgress(err, percent / 100.0);
+    lastShown = percent;
+  };
+  const bool drawBar = progress && o.All;
+  const Coverage c = AnalyseBlocks(form, o.Overlap, o.All ? 0 : std::max(1, o.Blocks),
+                                   drawBar ? std::function<void(double)>(bar) : nullptr);
+  if (drawBar) err << "\n";
+  if (c.ReadFailed) {
+    err << "zorvane-cli: cannot read " << o.File << ": its data end after " << c.BytesRead << " of "
+        << S.WaveDataRemaining << " bytes";
+    if (std::ferror(S.WaveFile)) err << " (" << std::strerror(errno) << ")";
+    err << "\n";
+    return 1;
   }
-  const long analysed = frames();
-  form.DrawPendingFrame();
-  if (ReportMessages(platform, shown, err)) return 1;
-  if (analysed == 0) {
+  if (c.Blocks == 0) {
     err << "zorvane-cli: " << o.File << " holds no whole block at this transform size\n";
     return 1;
   }
+  form.DrawPendingFrame();
+  if (ReportMessages(platform, shown, err)) return 1;
 
   char line[64];
   std::snprintf(line, sizeof line, "%.1f", static_cast<double>(S.PeakFrequency));
   out << "Peak Frequency = " << (S.DisplayMode == 2 ? "-" : line) << "\n";
-  out << "Blocks analysed = " << analysed << "\n";
+  out << "Blocks analysed = " << c.Blocks << "\n";
+  out << "Samples analysed = " << c.Samples << " of " << c.Total << "\n";
   for (const std::string* image : {&o.Png, &o.Bmp}) {
     if (!image->empty() && !SaveImageFile(form.DisplayBitmap, *image)) {
       err << "zorvane-cli: cannot write " << *image << "\n";

@@ -211,6 +211,8 @@ int main(int argc, char** argv) {
   auto* blocksOption = analyze->add_option("--blocks", an.Blocks, "blocks to analyse")
                            ->check(CLI::Range(1, 100000000));
   analyze->add_flag("--all", an.All, "run to the end of the data")->excludes(blocksOption);
+  analyze->add_option("--overlap", an.Overlap, "percent of a block the next one shares")
+      ->check(CLI::IsMember({0, 50, 75}));
   auto* pngOption = analyze->add_option("--png", an.Png, "the last frame as a PNG file");
   analyze->add_option("--bmp", an.Bmp, "the last frame as a BMP file")->excludes(pngOption);
   analyze->add_option("--csv", an.Csv, "the last frame's numbers as CSV");

@@ -59,10 +59,17 @@ std::string PlotDataCsv(TZorvaneForm& form, bool perBin) {
     return out;
   }
   if (S.SweepMode == 1 && S.DisplayMode == 1) {
-    // The swept response: one row per point measured in the last pass.
+    // The swept response: one row per point measured in the last pass, at
+    // the frequency its tone played (the centre of the tone's bin), with the
+    // tone's held level as measured and corrected by the calibration the
+    // trace applies, not rounded to the trace's pixels.
     const int s = std::clamp(S.SweepPointStep, 1, 16);
-    for (int d = 1; d <= std::min(S.SweepPointIndex, kPlotWidth); d += s)
-      Row(out, form.DisplayPointHz(d), PlotLevelOfHeight(S, S.SweepTracePixels[d]), 3);
+    for (int d = 1; d <= std::min(S.SweepPointIndex, kPlotWidth); d += s) {
+      const bool corrected = S.SweepCalibrating != 1 || (d >= 2 && d <= kPlotWidth - 1);
+      const double height = static_cast<double>(S.VerticalScale) * S.SweepPointLevels[d] +
+                            (corrected ? S.SweepCalCorrection[d] : 0);
+      Row(out, form.SweepToneBin(d) * rate / n, PlotLevelOfHeight(S, height), 3);
+    }
     return out;
   }
   for (int i = 0; i < kPlotWidth; ++i)

@@ -11,7 +11,17 @@ constexpr long double kSamplePeriod = 2.2675736961451248e-05L;  // 1 / 44100
 constexpr long double kPi = 3.14159L;
 constexpr int kRefLast = 11025;
 constexpr int kLowestTrim = 16;
-constexpr float kRampCrest = static_cast<float>(0.635 * 3.14159 / 2.0);
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kHalfPi = 1.5707963267948966;
+
+// The triangle of unit slope in phase with sin(phase): phase itself up to
+// the crest at pi/2, falling to -pi/2 at 3 pi/2, rising again to 2 pi.
+double TrianglePhase(double phase) {
+  const double p = std::fmod(phase, kTwoPi);
+  if (p <= kHalfPi) return p;
+  if (p <= 3.0 * kHalfPi) return 2.0 * kHalfPi - p;
+  return p - kTwoPi;
+}
 
 void Store(uint8_t* buffer, int i, double v) {
   // Truncation toward zero, kept inside the 16-bit range for any frequency.
@@ -42,23 +52,26 @@ void SynthesizeWaveform(uint8_t* buffer, float* work, float frequency, int wavef
     work[n] =
         static_cast<float>(32767.0 * std::sin(static_cast<double>(n) * static_cast<double>(d)));
 
-  float r = 0.0f;
+  // The square's edges: a sample within half a step of a zero crossing of the
+  // reference takes the share of its step that lies on either side of it
+  // (the sine is a straight line there), so each half wave holds exactly its
+  // share of the loop and the wave has no offset; everywhere else +-32767.
+  const double edge = std::sin(0.5 * static_cast<double>(d));
+  // The triangle: the ramp of step g per sample climbs while the reference
+  // rises and falls while it falls. Taken as a function of the phase, it
+  // turns at the crest and at the trough by the part of a step that lies
+  // before the turn, as the sine it follows does; a ramp that adds whole
+  // steps overshoots at every turn by a different amount and drifts.
+  const double slope = 20000.0 * static_cast<double>(g) / static_cast<double>(d);
   for (int i = 0; i < kRefLast; ++i) {
     double v;
     switch (waveform) {
       case 1:
-        v = work[i] > 0 ? 32767.0 : (work[i] < 0 ? -32767.0 : work[i]);
+        v = edge > 0.0 ? std::clamp(static_cast<double>(work[i]) / edge, -32767.0, 32767.0)
+                       : (work[i] > 0 ? 32767.0 : (work[i] < 0 ? -32767.0 : work[i]));
         break;
       case 2:
-        if (work[i + 1] > work[i])
-          r = r + g;
-        else if (work[i + 1] < work[i])
-          r = r - g;
-        // The ramp is held to the crest value it reaches in theory
-        // (0.635 x pi/2): at high frequencies the coarse steps would
-        // otherwise overshoot near the crests and the ramp would drift.
-        r = std::clamp(r, -kRampCrest, kRampCrest);
-        v = 20000.0 * static_cast<double>(r);
+        v = slope * TrianglePhase((i + 1) * static_cast<double>(d));
         break;
       default:
         v = work[i];
@@ -80,6 +93,24 @@ void SynthesizeWaveform(uint8_t* buffer, float* work, float frequency, int wavef
     n -= 1;
   } while (n >= kLowestTrim);
   loopBytes = static_cast<uint16_t>(found ? length : 30);
+
+  // The crests: the samples nearest the crest and the trough fall at other
+  // phases, so the loop's highest and lowest samples differ by up to a few
+  // LSB; both are held to the smaller of the two, so the wave's peaks are
+  // symmetric.
+  if (waveform == 2) {
+    const auto* samples = reinterpret_cast<const uint8_t*>(buffer);
+    auto at = [samples](int i) {
+      return static_cast<int16_t>(
+          static_cast<uint16_t>(samples[2 * i] | (samples[2 * i + 1] << 8)));
+    };
+    const int count = loopBytes / 2;
+    int top = 0, bottom = 0;
+    for (int i = 0; i < count; ++i)
+      top = std::max<int>(top, at(i)), bottom = std::min<int>(bottom, at(i));
+    const int crest = std::min(top, -bottom);
+    for (int i = 0; i < kRefLast; ++i) Store(buffer, i, std::clamp<int>(at(i), -crest, crest));
+  }
 }
 
 }  // namespace zorvane

@@ -59,25 +59,35 @@ int TZorvaneForm::SweepToneBin(int c) const {
   return static_cast<int>(std::min(bin, static_cast<double>(kMaxTransform / 2)));
 }
 
-// The display point at which the tone of sweep point c is shown.
+// The display point at which the tone of sweep point c stands: on the
+// logarithmic axis point c itself, whose bin the tone plays; on the linear
+// axis the point nearest the tone's bin (the bin is truncated from the
+// position of point c + step, so it can lie up to one bin below it).
+// (Before the first sweep there is no bin step: the tone's point is then the
+// one its position names, c + step.)
 int TZorvaneForm::SweepToneColumn(int c) const {
-  const int s = std::max(1, S.SweepPointStep);
-  return std::clamp(S.HorizontalScale == 0 ? c + s : c, 0, kArrayLen - 1);
+  if (S.HorizontalScale != 0) return std::clamp(c, 0, kSweepPixelsLen - 1);
+  long column = c + std::max(1, S.SweepPointStep);
+  if (S.SweepBinStep > 0.0f)
+    column = std::lround((SweepToneBin(c) - S.SweepStartBin) / double{S.SweepBinStep});
+  return static_cast<int>(std::clamp<long>(column, 0, kSweepPixelsLen - 1));
 }
 
-// Every measured point shows its own tone's held level at its display point,
-// wherever the spline or the logarithmic pick would put that point between
-// bins; what the display shows there otherwise is kept when it is higher.
+// Point c's own level: the held level of its tone's bin now, when the point
+// has just been measured. Half the rate has no element of its own; the bin
+// below it stands in.
+void TZorvaneForm::HoldSweepPointLevel(int c) {
+  const int half = std::clamp(S.TransformSize, 2, kMaxTransform) / 2;
+  const int bin = std::min(SweepToneBin(c), half - 1);
+  S.SweepPointLevels[std::clamp(c, 0, kSweepPixelsLen - 1)] = S.HoldSpectrum[bin + 1];
+}
+
+// Every measured point shows its own tone's level at its tone's display
+// point, whatever the mapping of the held spectrum puts there.
 void TZorvaneForm::ShowSweepTones(int lastPoint) {
   const int s = std::max(1, S.SweepPointStep);
-  const int half = std::clamp(S.TransformSize, 2, kMaxTransform) / 2;
-  for (int d = 1; d <= lastPoint; d += s) {
-    const int bin = SweepToneBin(d);
-    if (bin >= half) continue;  // half the rate and above: no element of its own
-    const int element = bin + 1;
-    float& shown = S.DisplayValues[SweepToneColumn(d)];
-    shown = std::max(shown, S.HoldSpectrum[element]);
-  }
+  for (int d = 1; d <= std::min(lastPoint, kPlotWidth); d += s)
+    S.DisplayValues[SweepToneColumn(d)] = S.SweepPointLevels[d];
 }
 
 // How long each tone plays before its block is recorded: at least 50 ms, and
@@ -206,6 +216,7 @@ void TZorvaneForm::SweepStartBtnClick() {
     S.DisplayValues[i] = 0.0f;
     S.PreviousSweepPixels[i] = 0;
   }
+  std::fill(S.SweepPointLevels, S.SweepPointLevels + kSweepPixelsLen, 0.0f);
   // The peak hold starts empty: whatever the analyzer held before is no
   // part of this response.
   std::fill(S.HoldSpectrum, S.HoldSpectrum + kArrayLen, 0.0f);
@@ -282,13 +293,13 @@ void TZorvaneForm::SweepStartBtnClick() {
       }
       if (ending()) return;
 
-      SilenceBeyondRecording();
       ConvertSamples(S.BytesPerSample, S.SweepCaptureSlot, S.TransformSize, S.ChannelSelect,
                      S.SampleBlock, S.CaptureBufferA, S.CaptureBufferB);
       WindowAndTransform(S.SampleBlock, S.Spectrum, S.TransformSize, S.WindowTable, S.InputGain,
                          S.FftReal, S.FftImag);
       S.PeakFrequency = FindPeakFrequency(S.Spectrum, S.TransformSize, S.SizeFactor, S.SampleRate);
       ScaleSpectrum();
+      HoldSweepPointLevel(c);
       ShowSweepTones(c);
       ClearPlot();
       RenderDisplay(S.GraphType, S.DisplayValues);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "analyzer/Graphicinterpolate.h"
@@ -43,6 +44,13 @@ struct Bench {
 float Median(std::vector<float> v) {
   std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
   return v[v.size() / 2];
+}
+
+// The root mean square of SampleBlock[from..to].
+double Rms(const AppState& S, int from, int to) {
+  double sum = 0.0;
+  for (int j = from; j <= to; ++j) sum += static_cast<double>(S.SampleBlock[j]) * S.SampleBlock[j];
+  return std::sqrt(sum / (to - from + 1));
 }
 
 }  // namespace
@@ -103,4 +111,30 @@ TEST(Levels, AToneReadsTheSameLevelAtEverySizeWhereverItFalls) {
       ASSERT_LE(highest - lowest, 3) << hz << " Hz at " << rate << " Hz";
     }
   }
+}
+
+TEST(CableLevels, EveryAnalysedBlockIsRecordedToItsLastSample) {
+  // Where the buffer holds just the block (the rate factor 1, and every sweep
+  // point), the block's last 61 samples carry the tone as the whole block
+  // does: recorded, not left silent.
+  auto check = [](const AppState& S, const std::string& what) {
+    const double whole = Rms(S, 1, S.TransformSize);
+    EXPECT_GT(whole, 15000.0) << what;
+    EXPECT_NEAR(Rms(S, S.TransformSize - 60, S.TransformSize), whole, 0.2 * whole) << what;
+  };
+  for (int rate : {8000, 11025}) {
+    for (int size : {1024, 2048}) {
+      Bench b(1000.0f, rate);
+      b.rig.F().ClickSizeItem(size);
+      b.Frames(3);
+      check(b.rig.S(), std::to_string(rate) + " Hz, " + std::to_string(size));
+    }
+  }
+  Rig rig;
+  rig.F().ClickRateItem(8000);
+  rig.F().N32Click();
+  rig.F().SweepBtnClick();
+  rig.At(600, [&rig] { rig.F().SweepStartBtnClick(); });
+  rig.F().SweepStartBtnClick();
+  check(rig.S(), "a sweep point");
 }

@@ -119,15 +119,22 @@ TEST_F(Rendering, ReferenceLineMarkersAndCross) {
   EXPECT_EQ(b.Pixel(92, 50), c::Black);
 }
 
-TEST_F(Rendering, SweepTraceDecimatesByMaximumAndAppliesTheCalibration) {
+TEST_F(Rendering, SweepPointsTakeTheirOwnTonesHeightAndTheCalibration) {
+  // A falling response, 128 points over the default window: each point has
+  // the height at its own tone's display point, not the larger one of the
+  // tone before it.
   S.SweepMode = 1;
   S.OutputFrequency = 2500.0f;
   S.SweepPointStep = 4;
   S.SweepPointIndex = 512;
-  for (int x = 0; x < kArrayLen; ++x) S.DisplayValues[x] = static_cast<float>(x % 4 == 3 ? 50 : 10);
+  S.SweepStartBin = 1;
+  S.SweepBinStep = 511.0f / 512.0f;
+  for (int x = 0; x < kArrayLen; ++x) S.DisplayValues[x] = 600.0f - x;
   Frame();
-  // Window d..d+4 contains the value 50 at d+2 (d = 1, 5, 9, ...).
-  for (int d = 1; d <= 509; d += 4) ASSERT_EQ(S.SweepTracePixels[d], 50) << d;
+  for (int d = 1; d <= 509; d += 4) {
+    ASSERT_EQ(S.SweepTracePixels[d], 600 - f.SweepToneColumn(d)) << d;
+    ASSERT_NEAR(f.SweepToneColumn(d), d + 4, 1) << d;
+  }
   // Calibration flattens later passes to the value at point 1 + 8s.
   for (int x = 0; x < kArrayLen; ++x) S.DisplayValues[x] = static_cast<float>(x / 8);
   S.SweepCalibrating = 1;

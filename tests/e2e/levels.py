@@ -5,10 +5,12 @@
   levels.py judge RATE OUTPUT TONES... checks one run's output, prints a table
 
 A tone is FREQ:DBFS:ROLE, ROLE "step" (one of the tones whose level
-differences are checked: bin-centred, so every size reads them alike) or
+differences are checked: bin-centred, so every size reads them alike),
 "place" (a tone anywhere between the bins, whose level must read the same at
-every transform size). The first "place" tone is the loudest of its file and
-gives the frequency readout.
+every transform size) or "floor" (a bin-centred tone around which the
+spectrum must be empty: no bin further than 6 bins from it may read more than
+3 dB above the median of those bins, at every size). The first "place" tone
+is the loudest of its file and gives the frequency readout.
 
 The script runs the analyzer at RATE for each transform size, stops it, and
 reads for every tone the trace's height at the tone's display point
@@ -33,11 +35,16 @@ def tones(args):
 
 
 def column(freq, rate, size):
-    """Display point of a frequency on the default window (1..512)."""
+    """Display point of a frequency on the default window (1..512): point c
+    stands at bin sf + c x 511 sf / 512."""
     sf = size // 1024
-    element = freq * size / rate + 1  # element k holds (k - 1) * rate / size
     step = 511 * sf / 512
-    return round((element - sf) / step)
+    return round((freq * size / rate - sf) / step)
+
+
+def tone_element(freq, rate, size):
+    """The spectrum element of a bin-centred tone (element k holds bin k - 1)."""
+    return round(freq * size / rate) + 1
 
 
 def script(rate, tone_list):
@@ -46,6 +53,8 @@ def script(rate, tone_list):
         block_ms = 1000 * size / rate
         lines += [f"click N{size}1", "click StartBtn", f"wait {int(max(1500, 3 * block_ms + 600))}",
                   "click StartBtn", "state TransformSize", "state PeakFrequency"]
+        if any(role == "floor" for _, _, role in tone_list):
+            lines += [f"state HoldSpectrum[{k}]" for k in range(1, size // 2 + 1)]
         for freq, _, _ in tone_list:
             c = column(freq, rate, size)
             lines += [f"state TracePixels[{x}]" for x in range(c - 2, c + 3)]
@@ -57,6 +66,7 @@ def script(rate, tone_list):
 
 def judge(rate, text, tone_list):
     failures = []
+    table = []
     frames = text.split("TransformSize = ")[1:]
     if len(frames) != len(SIZES):
         return [f"expected {len(SIZES)} frames, got {len(frames)}"], []
@@ -66,6 +76,20 @@ def judge(rate, text, tone_list):
         size = int(frame.split("\n", 1)[0])
         peaks[size] = float(re.search(r"PeakFrequency = ([-\d.e+]+)", frame).group(1))
         heights = {int(i): int(v) for i, v in re.findall(r"TracePixels\[(\d+)\] = (-?\d+)", frame)}
+        spectrum = {int(k): float(v) / 2  # half decibels
+                    for k, v in re.findall(r"HoldSpectrum\[(\d+)\] = ([-\d.e+]+)", frame)}
+        for freq, dbfs, role in tone_list:
+            if role != "floor":
+                continue
+            t = tone_element(freq, rate, size)
+            rest = sorted(v for k, v in spectrum.items() if k >= 2 and abs(k - t) > 6)
+            median, top = rest[len(rest) // 2], rest[-1]
+            table.append(f"{rate} Hz {size:5d}: {freq:.3f} Hz at {dbfs:g} dBFS reads "
+                         f"{spectrum[t]:.1f} dB; beyond 6 bins median {median:.1f}, "
+                         f"highest {top:.1f} dB")
+            if top > median + 3.0:
+                failures.append(f"{size}: {top:.1f} dB beyond 6 bins of {freq} Hz, "
+                                f"median {median:.1f} dB")
         cursor = [int(v) for v in re.findall(r"CursorAmpl\.Text = (-?\d+)", frame)]
         for n, (freq, _, _) in enumerate(tone_list):
             c = column(freq, rate, size)
@@ -78,7 +102,6 @@ def judge(rate, text, tone_list):
                 failures.append(f"{freq} Hz at {size}: the trace (row {row}) is off the plot")
             elif readout != -int(row * 100 / 200):
                 failures.append(f"{freq} Hz at {size}: readout {readout} on row {row}")
-    table = []
     steps = [t for t in tone_list if t[2] == "step"]
     for size in SIZES:
         for (f1, d1, _), (f2, d2, _) in zip(steps, steps[1:]):

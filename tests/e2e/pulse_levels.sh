@@ -8,7 +8,10 @@
 #     differences within 0.5 dB on the trace (through the scale labels) and
 #     within the readout's one-decibel step on the cursor readout;
 #   - tones that fall anywhere between the bins read the same level within
-#     1 dB at all four sizes, and the loudest one's frequency within 0.15 bin.
+#     1 dB at all four sizes, and the loudest one's frequency within 0.15 bin;
+#   - a bin-centred -6 dBFS tone at 8000 and 11,025 Hz (where the capture
+#     buffer holds just the block) leaves the floor empty: no bin further
+#     than 6 bins from it reads more than 3 dB above the median of those bins.
 # Exits 77 (skipped) when no server with the zloop sink is reachable.
 set -uo pipefail
 
@@ -70,6 +73,9 @@ run steps-8000 8000 1000:-6:step 1500:-20:step 2000:-40:step
 # 8192 points, 1503.1 Hz anywhere.
 run places-44100 44100 1000:-20:place 2993.115234375:-26:place
 run places-8000 8000 999.51171875:-20:place 1503.1:-26:place
+# Bin-centred at every size: 1000 Hz at 8000 Hz, 93 x 11025 / 1024 Hz at 11,025 Hz.
+run floor-8000 8000 1000:-6:floor
+run floor-11025 11025 1001.2939453125:-6:floor
 
 require_sink_rate
 if [ $failures -ne 0 ]; then

@@ -2,8 +2,8 @@
 # End-to-end: a 64-point sweep through PortAudio over the PulseAudio null
 # sink "zloop" (scripts/start-pulse.sh). The generator plays each tone into
 # the sink and the analyzer records it back from the sink's monitor; the
-# chain is flat, so every point of the trace must lie within 1 dB of the
-# median (read through the scale labels). The sweep's wall time is reported
+# chain is flat, so every point of the trace (but the last, at half the
+# rate) must lie within 1 dB of the median (read through the scale labels). The sweep's wall time is reported
 # against 64 x (50 ms settle + one 1024-sample block).
 # Exits 77 (skipped) when no server with the zloop sink is reachable.
 set -uo pipefail
@@ -31,7 +31,8 @@ poll_ms=10
   done
   echo "get Ref_0.Caption"
   echo "get Ref_10.Caption"
-  for c in $(seq 1 8 512); do echo "state SweepTracePixels[$c]"; done
+  # Point 505 plays half the rate, where nothing can be measured: left out.
+  for c in $(seq 1 8 504); do echo "state SweepTracePixels[$c]"; done
   echo "quit"
 } > "$work/sweep.zvs"
 
@@ -55,11 +56,11 @@ ref10=$(echo "$out" | sed -n 's/^Ref_10.Caption = //p')
 trace=$(echo "$out" | sed -n 's/^SweepTracePixels\[[0-9]*\] = //p' | tr '\n' ' ')
 verdict=$(awk -v trace="$trace" -v ref0="$ref0" -v ref10="$ref10" 'BEGIN {
   n = split(trace, h, " ")
-  if (n != 64) { print "FAIL expected 64 points, read " n; exit }
+  if (n != 63) { print "FAIL expected 63 points, read " n; exit }
   for (i = 1; i <= n; i++) s[i] = h[i]
   # median by insertion sort
   for (i = 2; i <= n; i++) { v = s[i]; for (j = i - 1; j >= 1 && s[j] > v; j--) s[j + 1] = s[j]; s[j + 1] = v }
-  median = (s[n / 2] + s[n / 2 + 1]) / 2
+  median = n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2
   dbpp = (ref10 - ref0) / 200
   worst = 0; at = 1
   for (i = 1; i <= n; i++) {

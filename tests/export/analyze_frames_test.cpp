@@ -2,11 +2,13 @@
 // and length of the run, its printout, image and numbers must be those of a
 // run that draws every block as the window does.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <streambuf>
 #include <string>
 
 #include "cli/analyze.h"
@@ -76,4 +78,28 @@ TEST(Analyze, DrawingOnlyTheLastFrameChangesNoResult) {
       }
     }
   }
+}
+
+// A file cut short while it is read: the progress bar's first stroke (after
+// the first block) cuts it; the run must fail with the message, not print a
+// result.
+TEST(Analyze, AFileCutShortWhileItIsReadIsAFailure) {
+  TempDir dir;
+  AnalyzeOptions o;
+  o.File = GlideFile(dir);
+  o.All = true;
+  struct CutOnWrite : std::streambuf {
+    std::string path, text;
+    int overflow(int c) override {
+      if (text.empty() && ::truncate(path.c_str(), 100) != 0) text = "truncate failed";
+      return text.push_back(static_cast<char>(c)), c;
+    }
+  } cutter;
+  cutter.path = o.File;
+  std::ostream err(&cutter);
+  std::ostringstream out;
+  EXPECT_EQ(RunAnalyze(o, out, err, true), 1);
+  EXPECT_NE(cutter.text.find("cannot read " + o.File + ": its data end after"), std::string::npos)
+      << cutter.text;
+  EXPECT_EQ(out.str(), "");
 }

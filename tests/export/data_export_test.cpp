@@ -77,7 +77,8 @@ TEST(ExportData, AnalyzeWritesPointsBinsAndTheTimeTrace) {
   o.Csv = dir.File("bins.csv");
   o.Bins = true;
   ASSERT_EQ(RunAnalyze(o, out, err, false), 0) << err.str();
-  EXPECT_EQ(out.str(), "Peak Frequency = 998.7\nBlocks analysed = 1\n");
+  EXPECT_EQ(out.str(),
+            "Peak Frequency = 998.7\nBlocks analysed = 1\nSamples analysed = 2048 of 44100\n");
   std::string header;
   auto rows = ReadCsv(o.Csv, &header);
   ASSERT_EQ(rows.size(), 1024u) << "one row per bin";
@@ -92,7 +93,8 @@ TEST(ExportData, AnalyzeWritesPointsBinsAndTheTimeTrace) {
   o.Csv = dir.File("time.csv");
   out.str("");
   ASSERT_EQ(RunAnalyze(o, out, err, false), 0) << err.str();
-  EXPECT_EQ(out.str(), "Peak Frequency = -\nBlocks analysed = 1\n");
+  EXPECT_EQ(out.str(),
+            "Peak Frequency = -\nBlocks analysed = 1\nSamples analysed = 1024 of 44100\n");
   rows = ReadCsv(o.Csv, &header);
   EXPECT_EQ(header, "time_ms,value");
   ASSERT_EQ(rows.size(), 1023u);

@@ -27,12 +27,12 @@ expect() {
 }
 
 expect an -- analyze
-expect "" -- script devices tone record analyze
+expect "" -- script serve devices tone record analyze measure playrec
 expect --v -- --version
 expect tone --wave -- --waveform
 expect tone --waveform s -- sine square
 expect analyze --hold = p -- peak
-expect analyze x.wav --b -- --blocks --bmp --bins
+expect analyze x.wav --b -- --blocks --bmp --bins --bands
 expect script --audio "" -- system loopback loopback:
 expect record --channels "" -- 1 2
 # A flag takes no value and a file name is left to bash.
