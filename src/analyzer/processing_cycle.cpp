@@ -236,14 +236,8 @@ void TZorvaneForm::StartBtnClick() {
     S.AnalyzerStopRequested = 1;
     S.CaptureTimedOut = 0;
     TimeoutTimer->SetEnabled(false);
-    if (S.InputSource == 1) {
-      if (S.CaptureDeviceOpen == 1) {
-        S.CaptureDeviceOpen = 0;
-        ShutdownCapture();
-      }
-    } else {
-      FileTimer->SetEnabled(false);
-    }
+    ShutdownOpenCapture();
+    if (S.InputSource != 1) FileTimer->SetEnabled(false);
   }
 }
 
@@ -280,16 +274,19 @@ void TZorvaneForm::StopBtnClick() {
   S.AnalyzerActive = 0;
   S.AnalyzerStopRequested = 1;
   TimeoutTimer->SetEnabled(false);
-  if (S.InputSource == 1) {
-    // Cleared before the shutdown so that a device that keeps failing cannot
-    // bring the failure routine back here without end.
-    if (S.CaptureDeviceOpen == 1) {
-      S.CaptureDeviceOpen = 0;
-      ShutdownCapture();
-    }
-  } else {
-    FileTimer->SetEnabled(false);
-  }
+  ShutdownOpenCapture();
+  if (S.InputSource != 1) FileTimer->SetEnabled(false);
+}
+
+// The sound card's input, when a run left it open, whatever the source is
+// now: a run that the file source took over leaves it open (holding a
+// buffer), and a sweep could then not open it for itself.
+void TZorvaneForm::ShutdownOpenCapture() {
+  if (S.CaptureDeviceOpen != 1) return;
+  // Cleared before the shutdown so that a device that keeps failing cannot
+  // bring the failure routine back here without end.
+  S.CaptureDeviceOpen = 0;
+  ShutdownCapture();
 }
 
 // Enables the time-out with a full period from now, whatever state an

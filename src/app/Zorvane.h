@@ -114,6 +114,7 @@ class TZorvaneForm {
   void UnprepareHeaderB();
   void CloseCaptureDevice();
   void ShutdownCapture();
+  void ShutdownOpenCapture();
   // Keeps the bytes past the recorded ones silent, where a block that fills
   // its buffer reads beyond the recording.
   void SilenceBeyondRecording();
