@@ -67,6 +67,17 @@ void EndOfFileData(TZorvaneForm& f) {
   if (f.S.EofNotify == 1) f.platform.MessageBox("End of the file data", "File Message");
 }
 
+// The file gave fewer bytes than its data should hold: it was cut short, or
+// could no longer be read, while it played. The run ends as at the end of
+// the data, and this is said whatever "EOF Notify" says.
+void FileCutShort(TZorvaneForm& f) {
+  f.StartBtnClick();
+  f.S.WaveFileEnded = 1;
+  f.platform.MessageBox("Could not read the file\n" + f.S.WaveFileName +
+                            " ends before its data: it was cut short or cannot be read",
+                        "File Error Message");
+}
+
 }  // namespace
 
 void TZorvaneForm::DrawPendingFrame() {
@@ -192,7 +203,7 @@ void TZorvaneForm::ProcessBlocks() {
           S.AnalyzerActive != 1 || S.CaptureBufferBytes != bytes)
         return;
       if (!ReadFileBlock(S)) {
-        EndOfFileData(*this);
+        FileCutShort(*this);
         return;
       }
       if (S.DisplayMode == 1 || S.DisplayMode == 3) RefreshWindowTable(false);
