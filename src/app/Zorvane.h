@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,7 +41,7 @@ class TZorvaneForm {
   WaveIn& waveIn;
 
   // Controls by designer name (buttons, labels, panels, menu items, timers).
-  Control* Find(const std::string& name) const;
+  Control* Find(std::string_view name) const;
   const std::vector<std::unique_ptr<Control>>& AllControls() const { return controls_; }
   Control* Self = nullptr;  // the window itself (width, height, caption)
   Control* MainMenu = nullptr;
@@ -340,7 +341,7 @@ class TZorvaneForm {
   void WireClicks(std::initializer_list<std::pair<const char*, ClickHandler>> items);
 
   std::vector<std::unique_ptr<Control>> controls_;
-  std::map<std::string, Control*> byName_;
+  std::map<std::string, Control*, std::less<>> byName_;  // found by any text, unconverted
   std::unique_ptr<uint8_t[]> captureA_, captureB_, output_;
   std::unique_ptr<WorkArrays> work_;
   std::string settingsFolder_;
