@@ -2,7 +2,8 @@
 """What is not a WAV file the analyzer can read, through `zorvane-cli analyze`
 and the remote control's file dialog: a named pipe, a folder, a device node, a
 file nobody may read, a header of 64 MiB of empty chunks, and (remote control
-only) a file cut short while it plays. Each must be refused within a second
+only; analyze's batch reading is tested with it) a file cut short while it
+plays. Each must be refused within a second
 with a message naming the problem, and analyze must end with status 1.
 Prints the table of what each entrance said.
 
@@ -60,34 +61,45 @@ def run(command, stdin=None, timeout=20):
 
 
 def cut_while_playing(cli, work):
-    """The remote control plays a 1 GiB file that is cut to 100 bytes after a second."""
+    """The remote control plays a 2 GiB file that is cut to 100 bytes once it plays."""
     path = os.path.join(work, "cut.wav")
     with open(path, "wb") as f:
-        f.write(header(1 << 30))
-        f.truncate(44 + (1 << 30))  # sparse: nothing on the disk
+        f.write(header(0x7FFF0000))
+        f.truncate(44 + 0x7FFF0000)  # sparse: nothing on the disk
     script = "dialog %s\nclick OpenWavefile1\nclick WaveFile1\nclick N50ms2\nclick StartBtn\n" \
-             "wait 86400000\nquit\n" % path
+             "state AnalyzerActive\nwait 86400000\nquit\n" % path
     proc = subprocess.Popen([cli, "script"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             stderr=subprocess.DEVNULL, text=True)
     proc.stdin.write(script)
     proc.stdin.close()
     lines = []
-    reader = threading.Thread(target=lambda: lines.extend((time.monotonic(), l) for l in proc.stdout))
+    playing = threading.Event()
+
+    def read():
+        for line in proc.stdout:
+            lines.append((time.monotonic(), line.strip()))
+            if line.startswith("AnalyzerActive = 1"):
+                playing.set()
+
+    reader = threading.Thread(target=read)
     reader.start()
-    time.sleep(1.0)
-    if proc.poll() is not None:
-        return None, 0.0, "the file was played to its end within a second"
-    cut = time.monotonic()
-    os.truncate(path, 100)
     try:
+        if not playing.wait(20):
+            return None, 0.0, "never played: " + " | ".join(l for _, l in lines)
+        time.sleep(0.3)
+        cut = time.monotonic()
+        os.truncate(path, 100)
         proc.wait(20)
     except subprocess.TimeoutExpired:
-        proc.kill()
-        return None, 0.0, "never ended"
-    reader.join()
-    said = [(t - cut, l.strip()) for t, l in lines if l.startswith("message")]
+        return None, 0.0, "never ended: " + " | ".join(l for _, l in lines)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        reader.join()
+    said = [(t - cut, l) for t, l in lines if l.startswith("message")]
     if not said:
-        return None, 0.0, "no message"
+        return None, 0.0, "no message: " + " | ".join(l for _, l in lines)
     return said[0][1], said[0][0], None
 
 
