@@ -141,7 +141,7 @@ def main():
     for scenario in SCENARIOS:
         slowest = 0.0
         for i in range(runs):
-            delay = rng.uniform(0.2, 1.5)
+            delay = rng.uniform(0.3, 2.5)
             with tempfile.TemporaryDirectory(prefix="zorvane-kill-") as root:
                 verdict, ended, message = run_once(cli, scenario, delay, root)
             slowest = max(slowest, ended)
