@@ -68,7 +68,7 @@ def cut_while_playing(cli, work):
         f.truncate(44 + 0x7FFF0000)  # sparse: nothing on the disk
     script = "dialog %s\nclick OpenWavefile1\nclick WaveFile1\nclick N50ms2\nclick StartBtn\n" \
              "state AnalyzerActive\nwait 86400000\nquit\n" % path
-    proc = subprocess.Popen([cli, "script"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+    proc = subprocess.Popen([cli, "script", "--audio=loopback"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             stderr=subprocess.DEVNULL, text=True)
     proc.stdin.write(script)
     proc.stdin.close()
@@ -116,7 +116,7 @@ def main():
         for name, path, words, as_nobody in prepare(work):
             prefix = NOBODY if as_nobody else []
             analyze, took_a = run(prefix + [own, "analyze", path])
-            remote, took_r = run(prefix + [own, "script"],
+            remote, took_r = run(prefix + [own, "script", "--audio=loopback"],
                                  "dialog %s\nclick OpenWavefile1\nquit\n" % path)
             said_r = next((l for l in remote.stdout.splitlines() if l.startswith("message")), "")
             for entrance, said, took, ok in (
