@@ -127,7 +127,7 @@ static void SelectSize(TZorvaneForm& f, int index, int size) {
   if (S.InputSource == 1) f.SaveBoardFormat();
   if (S.InputSource == 2) S.SavedFileFormat.TransformSize = size;
   SetTimeout(f);
-  f.RefreshWindowTable(true);
+  f.RefreshWindowTable(false);  // the same size and window give the same table
 }
 
 void TZorvaneForm::N10241Click() { SelectSize(*this, 0, 1024); }

@@ -46,6 +46,17 @@ void EndOfFileData(TZorvaneForm& f) {
   if (f.S.EofNotify == 1) f.platform.MessageBox("End of the file data", "File Message");
 }
 
+// The file gave fewer bytes than its data should hold: it was cut short, or
+// could no longer be read, while it played. The run ends as at the end of
+// the data, and this is said whatever "EOF Notify" says.
+void FileCutShort(TZorvaneForm& f) {
+  f.StartBtnClick();
+  f.S.WaveFileEnded = 1;
+  f.platform.MessageBox("Could not read the file\n" + f.S.WaveFileName +
+                            " ends before its data: it was cut short or cannot be read",
+                        "File Error Message");
+}
+
 }  // namespace
 
 void TZorvaneForm::AnalyseSampleBlock() {
@@ -199,7 +210,7 @@ void TZorvaneForm::ProcessBlocks() {
           S.AnalyzerActive != 1 || S.CaptureBufferBytes != bytes)
         return;
       if (!ReadFileBlock(S)) {
-        EndOfFileData(*this);
+        FileCutShort(*this);
         return;
       }
       if (S.DisplayMode == 1 || S.DisplayMode == 3) RefreshWindowTable(false);
@@ -243,14 +254,8 @@ void TZorvaneForm::StartBtnClick() {
     S.AnalyzerStopRequested = 1;
     S.CaptureTimedOut = 0;
     TimeoutTimer->SetEnabled(false);
-    if (S.InputSource == 1) {
-      if (S.CaptureDeviceOpen == 1) {
-        S.CaptureDeviceOpen = 0;
-        ShutdownCapture();
-      }
-    } else {
-      FileTimer->SetEnabled(false);
-    }
+    ShutdownOpenCapture();
+    if (S.InputSource != 1) FileTimer->SetEnabled(false);
   }
 }
 
@@ -287,16 +292,19 @@ void TZorvaneForm::StopBtnClick() {
   S.AnalyzerActive = 0;
   S.AnalyzerStopRequested = 1;
   TimeoutTimer->SetEnabled(false);
-  if (S.InputSource == 1) {
-    // Cleared before the shutdown so that a device that keeps failing cannot
-    // bring the failure routine back here without end.
-    if (S.CaptureDeviceOpen == 1) {
-      S.CaptureDeviceOpen = 0;
-      ShutdownCapture();
-    }
-  } else {
-    FileTimer->SetEnabled(false);
-  }
+  ShutdownOpenCapture();
+  if (S.InputSource != 1) FileTimer->SetEnabled(false);
+}
+
+// The sound card's input, when a run left it open, whatever the source is
+// now: a run that the file source took over leaves it open (holding a
+// buffer), and a sweep could then not open it for itself.
+void TZorvaneForm::ShutdownOpenCapture() {
+  if (S.CaptureDeviceOpen != 1) return;
+  // Cleared before the shutdown so that a device that keeps failing cannot
+  // bring the failure routine back here without end.
+  S.CaptureDeviceOpen = 0;
+  ShutdownCapture();
 }
 
 // Enables the time-out with a full period from now, whatever state an

@@ -30,7 +30,7 @@ Control* TZorvaneForm::Add(const std::string& name, ControlKind kind, Control* p
   return c;
 }
 
-Control* TZorvaneForm::Find(const std::string& name) const {
+Control* TZorvaneForm::Find(std::string_view name) const {
   auto it = byName_.find(name);
   return it == byName_.end() ? nullptr : it->second;
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -44,7 +45,7 @@ class TZorvaneForm {
   WaveIn& waveIn;
 
   // Controls by designer name (buttons, labels, panels, menu items, timers).
-  Control* Find(const std::string& name) const;
+  Control* Find(std::string_view name) const;
   const std::vector<std::unique_ptr<Control>>& AllControls() const { return controls_; }
   Control* Self = nullptr;  // the window itself (width, height, caption)
   Control* MainMenu = nullptr;
@@ -126,6 +127,7 @@ class TZorvaneForm {
   // the lead-in and the whole block the conversion takes from it, so that
   // every analysed sample is a recorded one.
   uint32_t CaptureRecordBytes() const;
+  void ShutdownOpenCapture();
 
   // ---- Processing cycle ----
   void ProcessBlocks();
@@ -362,7 +364,7 @@ class TZorvaneForm {
   void WireClicks(std::initializer_list<std::pair<const char*, ClickHandler>> items);
 
   std::vector<std::unique_ptr<Control>> controls_;
-  std::map<std::string, Control*> byName_;
+  std::map<std::string, Control*, std::less<>> byName_;  // found by any text, unconverted
   std::unique_ptr<uint8_t[]> captureA_, captureB_, output_;
   std::unique_ptr<WorkArrays> work_;
   std::string settingsFolder_;

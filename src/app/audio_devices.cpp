@@ -14,8 +14,9 @@ namespace zorvane {
 
 namespace {
 
-// Longer files are not read past this: zorvane.conf holds a few lines.
-constexpr size_t kMaxConfBytes = 64 * 1024;
+// zorvane.conf holds a few lines; a longer file is neither read nor
+// rewritten.
+constexpr size_t kMaxConfBytes = 16 * 1024 * 1024;
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -103,16 +104,19 @@ void KeyValueText::Set(const std::string& key, const std::string& value) {
   if (!replaced) lines_.push_back(std::move(line));
 }
 
-bool LoadKeyValueFile(const std::string& path, KeyValueText& text) {
+KeyValueFile LoadKeyValueFile(const std::string& path, KeyValueText& text) {
   text = KeyValueText();
-  if (!IsRegularSettingsFile(path)) return false;
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return KeyValueFile::Missing;
+  if (!S_ISREG(st.st_mode) || st.st_size > static_cast<off_t>(kMaxConfBytes))
+    return KeyValueFile::NotWhole;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string bytes(kMaxConfBytes, '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));
+  if (!in) return KeyValueFile::NotWhole;
+  // Read to its end, however long its lines: every line goes back as it was.
+  std::string bytes(std::istreambuf_iterator<char>(in), {});
+  if (in.bad() || bytes.size() > kMaxConfBytes) return KeyValueFile::NotWhole;
   text.Parse(bytes);
-  return true;
+  return KeyValueFile::Whole;
 }
 
 bool SaveKeyValueFile(const std::string& path, const KeyValueText& text) {
@@ -168,7 +172,10 @@ AudioDeviceChooser::AudioDeviceChooser(std::function<std::vector<AudioDeviceInfo
 bool AudioDeviceChooser::Start(const std::string& outputOption, const std::string& inputOption,
                                std::string& error, std::vector<std::string>& notices) {
   KeyValueText conf;
-  LoadKeyValueFile(confPath_, conf);
+  if (LoadKeyValueFile(confPath_, conf) == KeyValueFile::NotWhole)
+    notices.push_back(confPath_ +
+                      " cannot be read whole; a choice of devices will not be "
+                      "remembered in it");
   const std::vector<AudioDeviceInfo> devices = list_();
   auto resolve = [&](const std::string& option, const char* key, DeviceDirection direction,
                      int& index) {
@@ -201,7 +208,8 @@ bool AudioDeviceChooser::AcceptDialog() {
   input_ = dialog_.ChosenIndex(DeviceDirection::Input);
   if (apply_) apply_(output_, input_);
   KeyValueText conf;
-  LoadKeyValueFile(confPath_, conf);
+  // A file that cannot be read whole would lose what was not read.
+  if (LoadKeyValueFile(confPath_, conf) == KeyValueFile::NotWhole) return false;
   conf.Set(kOutputKey, dialog_.ChosenName(DeviceDirection::Output));
   conf.Set(kInputKey, dialog_.ChosenName(DeviceDirection::Input));
   return SaveKeyValueFile(confPath_, conf);

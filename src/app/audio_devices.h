@@ -33,8 +33,12 @@ class KeyValueText {
   std::vector<Line> lines_;
 };
 
-// Reads `path` into `text`; false (text empty) when there is no readable file.
-bool LoadKeyValueFile(const std::string& path, KeyValueText& text);
+// Reads `path` into `text` (empty unless the whole file was read): Missing
+// when there is no such file, NotWhole when it cannot be read or read whole
+// (not a regular file, unreadable, over 16 MiB), which a writer must then
+// leave alone.
+enum class KeyValueFile { Missing, Whole, NotWhole };
+KeyValueFile LoadKeyValueFile(const std::string& path, KeyValueText& text);
 // Writes `text` to `path` safely (a new file renamed over the old one),
 // creating the folder when it is missing; false when it could not be written.
 bool SaveKeyValueFile(const std::string& path, const KeyValueText& text);

@@ -109,16 +109,25 @@ void RemoveUnfinishedSaves(const std::string& path) {
 
 bool ReplaceFileContents(const std::string& path, const uint8_t* bytes, size_t size) {
   // Only a regular file is replaced: a folder, a device or a link of that
-  // name is left alone.
+  // name is left alone. The rename below needs no more than the folder's
+  // permission, so the file's own is asked first: a file the user may not
+  // read or may not write is not theirs to replace.
   struct stat old {};
   const bool existed = ::lstat(path.c_str(), &old) == 0;
-  if (existed && !S_ISREG(old.st_mode)) return false;
+  if (existed &&
+      (!S_ISREG(old.st_mode) || ::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0))
+    return false;
   const std::string folder = FolderOf(path);
   std::string temp = TemporaryPattern(path) + "XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
   const mode_t mode = existed ? (old.st_mode & 07777) : 0644;
-  bool ok = WriteAll(fd, bytes, size) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  // The new file keeps the old one's owner and group, or the old one stays.
+  struct stat made {};
+  bool ok = ::fstat(fd, &made) == 0;
+  if (ok && existed && (made.st_uid != old.st_uid || made.st_gid != old.st_gid))
+    ok = ::fchown(fd, old.st_uid, old.st_gid) == 0;
+  ok = ok && WriteAll(fd, bytes, size) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
@@ -218,7 +227,8 @@ void TZorvaneForm::LoadConfiguration(const std::string& path) {
   RemoveUnfinishedSaves(path);
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
-    // Creating: a settings file that cannot be read gets the start-up state.
+    // Creating: the start-up state, into a file that can be written (a file
+    // that cannot be read is left alone: ReplaceFileContents refuses it).
     uint8_t bytes[kConfigurationBytes];
     ConfigurationBytes(bytes);
     ReplaceFileContents(path, bytes, sizeof bytes);

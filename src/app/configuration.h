@@ -16,8 +16,9 @@ bool IsRegularSettingsFile(const std::string& path);
 // Replaces the file at path by one holding `bytes`: written to a new file in
 // the same folder, flushed to the disk and renamed over the old one, which
 // therefore stays whole until the new one is. Keeps the old file's
-// permissions. False, with the old file untouched and nothing left behind,
-// when any step fails or path names something other than a regular file.
+// permissions, owner and group. False, with the old file untouched and
+// nothing left behind, when any step fails, when path names something other
+// than a regular file, or one this process may not both read and write.
 bool ReplaceFileContents(const std::string& path, const uint8_t* bytes, size_t size);
 
 // Removes what a save that never finished (the process killed while it

@@ -11,6 +11,7 @@ namespace {
 
 constexpr double kLineNyquist = 22050.0;
 constexpr size_t kMaxFilters = 64;
+constexpr int kLowestGainDb = -120, kHighestGainDb = 60;
 // RMS of a full-scale sine in sample units.
 const double kFullScaleSineRms = 32767.0 / std::sqrt(2.0);
 
@@ -67,7 +68,13 @@ bool Filter(std::string_view text, LoopbackOptions& cable, std::string& why) {
   };
   if (name == "gain") {
     if (v.size() != 1) return fail("gain=DB");
-    if (!decibels(v[0], -120, 60)) return false;
+    if (!decibels(v[0], kLowestGainDb, kHighestGainDb)) return false;
+    // The gains of a chain add up; their sum has the same bounds as one.
+    const double total = 20.0 * std::log10(cable.Gain) + v[0];
+    if (total < kLowestGainDb - 1e-9 || total > kHighestGainDb + 1e-9)
+      return fail("the gains add up to " + std::to_string(std::lround(total)) +
+                  " dB; together they must lie between " + std::to_string(kLowestGainDb) + " and " +
+                  std::to_string(kHighestGainDb) + " dB");
     cable.Gain *= std::pow(10.0, v[0] / 20.0);
     return true;
   }

@@ -1,6 +1,11 @@
 #include "wavefile/wave_header.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -15,8 +20,48 @@ FileByteSource::FileByteSource(std::FILE* file) : file_(file) {
 
 size_t FileByteSource::ReadAt(uint64_t offset, uint8_t* dst, size_t n) {
   if (!file_ || offset > static_cast<uint64_t>(LONG_MAX)) return 0;
-  if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) return 0;
-  return std::fread(dst, 1, n, file_);
+  const bool cached = offset >= blockStart_ && offset - blockStart_ + n <= block_.size();
+  if (!cached) {
+    if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) return 0;
+    if (n >= kBlockBytes) return std::fread(dst, 1, n, file_);
+    block_.resize(kBlockBytes);
+    block_.resize(std::fread(block_.data(), 1, kBlockBytes, file_));
+    blockStart_ = offset;
+  }
+  const size_t from = static_cast<size_t>(offset - blockStart_);
+  const size_t count = from < block_.size() ? std::min(n, block_.size() - from) : 0;
+  std::memcpy(dst, block_.data() + from, count);
+  return count;
+}
+
+std::FILE* OpenRegularFile(const std::string& path, std::string& problem) {
+  auto refuse = [&](const std::string& why) -> std::FILE* {
+    problem = path + why;
+    return nullptr;
+  };
+  auto kind = [](mode_t mode) -> const char* {
+    if (S_ISDIR(mode)) return " is a folder";
+    if (S_ISFIFO(mode)) return " is a named pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return " is a device";
+    if (S_ISSOCK(mode)) return " is a socket";
+    return S_ISREG(mode) ? nullptr : " is not a regular file";
+  };
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return refuse(std::string(": ") + std::strerror(errno));
+  if (const char* what = kind(st.st_mode)) return refuse(what);
+  // Without blocking, and checked again on what was opened: the name may
+  // have been given to something else meanwhile.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return refuse(std::string(": ") + std::strerror(errno));
+  const char* what = ::fstat(fd, &st) == 0 ? kind(st.st_mode) : " cannot be examined";
+  std::FILE* file = nullptr;
+  if (!what && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+    file = ::fdopen(fd, "rb");
+  if (!file) {
+    ::close(fd);
+    return refuse(what ? what : ": cannot be read");
+  }
+  return file;
 }
 
 size_t MemoryByteSource::ReadAt(uint64_t offset, uint8_t* dst, size_t n) {
@@ -74,7 +119,10 @@ std::string ReadWaveFileInfo(ByteSource& source, WaveFileInfo& info) {
 
   bool haveFormat = false;
   uint64_t offset = 12;
-  for (;;) {
+  for (int chunks = 0;; ++chunks) {
+    if (chunks > kMaxChunksBeforeData)
+      return "The file has more than " + std::to_string(kMaxChunksBeforeData) +
+             " chunks before its data";
     uint8_t chunk[8];
     if (offset > size || size - offset < 8) {
       // No whole chunk header left.

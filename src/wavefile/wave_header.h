@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace zorvane {
 
@@ -17,7 +18,8 @@ class ByteSource {
   virtual size_t ReadAt(uint64_t offset, uint8_t* dst, size_t n) = 0;
 };
 
-// An open file (the position is left where the last read ended).
+// An open file, read in large blocks so that a walk over many small chunks
+// costs one read per block (the file's position is left anywhere).
 class FileByteSource : public ByteSource {
  public:
   explicit FileByteSource(std::FILE* file);
@@ -25,9 +27,18 @@ class FileByteSource : public ByteSource {
   size_t ReadAt(uint64_t offset, uint8_t* dst, size_t n) override;
 
  private:
+  static constexpr size_t kBlockBytes = 64 * 1024;
   std::FILE* file_;
   uint64_t size_ = 0;
+  std::vector<uint8_t> block_;  // the bytes from blockStart_ on
+  uint64_t blockStart_ = 0;
 };
+
+// Opens a file the analyzer is to read, refusing what is not a regular file
+// before anything can block on it (opening a named pipe waits for a writer;
+// a device may never end). nullptr, with the reason in `problem` naming the
+// path ("PATH is a folder", "PATH: Permission denied", ...), when it cannot.
+std::FILE* OpenRegularFile(const std::string& path, std::string& problem);
 
 // Bytes in memory.
 class MemoryByteSource : public ByteSource {
@@ -55,6 +66,8 @@ struct WaveFileInfo {
 
 // The highest sample rate the analyzer accepts from a file.
 constexpr uint32_t kMaxWaveRate = 384000;
+// Chunks passed over before the data chunk; real files have a handful.
+constexpr int kMaxChunksBeforeData = 4096;
 
 // Reads the header: "RIFF", "WAVE", then the chunks from offset 12, taking
 // the "fmt " chunk and the "data" chunk after it by their identifiers and
@@ -62,7 +75,8 @@ constexpr uint32_t kMaxWaveRate = 384000;
 // mono or 16-bit stereo, 1 Hz to kMaxWaveRate. Returns an empty string, or
 // the message for the user: "Not a RIFF file", "Not a WAVE file", "fmt
 // incorrect", "The file ends inside its header", "The file has no data
-// chunk" or "Unsupported WAV format: ..." naming what was found.
+// chunk", "The file has more than 4096 chunks before its data" or
+// "Unsupported WAV format: ..." naming what was found.
 std::string ReadWaveFileInfo(ByteSource& source, WaveFileInfo& info);
 
 }  // namespace zorvane

@@ -70,9 +70,10 @@ void TZorvaneForm::OpenWavefile1Click() {
       platform.OpenFileDialog("Open Wavefile", {"WAV files (*.wav)", "All files (*)"});
   if (!path) return;
   S.WaveFileName = path->substr(0, 255);
-  S.WaveFile = std::fopen(path->c_str(), "rb");
+  std::string problem;
+  S.WaveFile = OpenRegularFile(*path, problem);
   if (!S.WaveFile) {
-    platform.MessageBox("Could not open the file", "File Open Error Message");
+    platform.MessageBox("Could not open the file\n" + problem, "File Open Error Message");
     return;
   }
   S.WaveFileOpen = 1;

@@ -111,7 +111,8 @@ TEST(ExportData, AnalyzeRefusesWhatTheWindowRefuses) {
   AnalyzeOptions o;
   o.File = dir.File("missing.wav");
   EXPECT_EQ(RunAnalyze(o, out, err, false), 1);
-  EXPECT_EQ(err.str(), "zorvane-cli: File Open Error Message: Could not open the file\n");
+  EXPECT_EQ(err.str(), "zorvane-cli: File Open Error Message: Could not open the file\\n" + o.File +
+                           ": No such file or directory\n");
   o.File = ToneFile(dir, 500.0, 0.05, 8000);  // 400 samples: no block of 1024
   err.str("");
   EXPECT_EQ(RunAnalyze(o, out, err, false), 1);

@@ -1,24 +1,26 @@
 // The remote control's script reader and the instrument behind it: any text
 // read as a script must neither crash nor read or write out of bounds.
-// Commands that reach the file system (bitmap, dialog) are left out, and the
-// time a script may let pass is bounded so that every input runs quickly.
+// Commands that reach the file system (bitmap, clipboard, dialog) and the end of the
+// program are left out, and the time a script may let pass is bounded so
+// that every input runs quickly.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/script.h"
-#include "platform/loopback/loopback.h"
+#include "fuzz/fuzz_instrument.h"
 
 using namespace zorvane;
 
 namespace {
 
-constexpr size_t kMaxLines = 64;
+constexpr size_t kMaxLines = 24;
 constexpr size_t kMaxLineLength = 256;
-constexpr long long kMaxWaitMs = 400;  // over the whole script
+constexpr long long kMaxWaitMs = 30;  // over the whole script
 
 bool StartsWith(const std::string& s, const char* word) {
   size_t i = 0;
@@ -26,15 +28,18 @@ bool StartsWith(const std::string& s, const char* word) {
   return s.compare(i, std::char_traits<char>::length(word), word) == 0;
 }
 
-// The lines to run: at most kMaxLines, no file commands, waits within the
-// budget (a longer wait stays in, shortened, so its parsing is still read).
+// The lines to run: at most kMaxLines, no file commands, no quit (the
+// instrument would have to be built anew for the next input), waits within
+// the budget (a longer wait stays in, shortened, so its parsing is still
+// read).
 std::vector<std::string> Lines(const uint8_t* data, size_t size) {
   std::vector<std::string> lines;
   std::string line;
   long long waited = 0;
   auto take = [&] {
     if (line.size() > kMaxLineLength) line.resize(kMaxLineLength);
-    if (StartsWith(line, "bitmap") || StartsWith(line, "dialog")) return;
+    for (const char* left : {"bitmap", "clipboard", "dialog", "quit"})
+      if (StartsWith(line, left)) return;
     if (StartsWith(line, "wait")) {
       const long long ms = std::strtoll(line.c_str() + line.find("wait") + 4, nullptr, 10);
       if (ms > kMaxWaitMs - waited || ms < 0) line = "wait " + std::to_string(kMaxWaitMs - waited);
@@ -67,13 +72,15 @@ const std::string& FuzzSettingsFolder() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> lines = Lines(data, size);
-  HeadlessPlatform platform(true);
-  LoopbackCable cable(platform);
-  TZorvaneForm form(platform, cable.Out(), cable.In(), FuzzSettingsFolder());
-  for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
-    platform.AddTimer(t);
+  // A script that ended the program (quit, a device failure) leaves an
+  // instrument that cannot go on: the next input gets a new one.
+  static std::unique_ptr<FuzzInstrument> instrument;
+  if (!instrument || instrument->platform.Terminated())
+    instrument = std::make_unique<FuzzInstrument>(FuzzSettingsFolder());
+  else
+    instrument->Reset();
   auto ignore = [](const std::string&) {};
-  ScriptRunner runner(form, platform, ignore, ignore);
+  ScriptRunner runner(instrument->form, instrument->platform, ignore, ignore);
   runner.Run(lines);
   return 0;
 }

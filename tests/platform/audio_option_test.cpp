@@ -41,6 +41,8 @@ TEST(AudioOption, DevicesAndFilterChains) {
   EXPECT_NEAR(o.Cable.Gain, 1.0, 1e-12);                              // -6 dB then +6 dB
   EXPECT_NEAR(o.Cable.NoiseRms, 32767 / std::sqrt(2.0) / 100, 1e-9);  // -40 dB of a full-scale sine
   EXPECT_EQ(o.Cable.RightGain, 0.5);
+  ASSERT_TRUE(ParseAudioOption("loopback:gain=-60,gain=-60,gain=60,gain=-60", o, error)) << error;
+  EXPECT_NEAR(o.Cable.Gain, 1e-6, 1e-18);
 }
 
 TEST(AudioOption, RefusesWhatItCannotUseAndNamesIt) {
@@ -76,6 +78,9 @@ TEST(AudioOption, RefusesWhatItCannotUseAndNamesIt) {
       {"loopback:poly=0/11", "'poly=0/11'"},
       {"loopback:echo=0.5", "'echo=0.5'"},
       {many, "at most 64"},
+      // The gains of a chain add up within the bounds of one.
+      {"loopback:gain=60,gain=60", "add up to 120 dB"},
+      {"loopback:gain=-120,noise=-30,gain=-0.5", "add up to -121 dB"},
   };
   for (const Case& c : cases) {
     AudioOption o;

@@ -134,6 +134,14 @@ struct NoisyCable : Cable {
 struct FilteredCable : Cable {
   FilteredCable() : Cable(Parsed("loopback:lowpass=1000")) {}
 };
+struct LoudCable : Cable {  // five times 60 dB, beyond what a rounding can take
+  LoudCable()
+      : Cable([] {
+          LoopbackOptions o;
+          o.Gain = 1e15;
+          return o;
+        }()) {}
+};
 
 }  // namespace
 
@@ -194,4 +202,15 @@ TEST(CableUnderTest, SectionsFollowTheirAnalogPrototypesUpToTheTopOfTheBand) {
   const BiquadCoefficients peak = DesignBiquad({T::Peak, 2000.0, 2.0, 6.0}, 44100);
   EXPECT_NEAR(digital(peak, 2000), 6.0, 0.01);
   EXPECT_NEAR(digital(peak, 20000), 0.0, 0.05);
+}
+
+TEST_F(LoudCable, ClipsAtFullScaleBeforeRounding) {
+  StartTone(10);  // 1 kHz: a square wave, not a constant
+  Buffer b(2000);
+  Record(Pcm(1), {&b});
+  while (!b.Done()) platform.Sleep(1);
+  const auto top = std::count(b.s.begin(), b.s.end(), int16_t{32767});
+  const auto bottom = std::count(b.s.begin(), b.s.end(), int16_t{-32768});
+  EXPECT_GT(top + bottom, 1900);
+  EXPECT_NEAR(top, bottom, 100);
 }

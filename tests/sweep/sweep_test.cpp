@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "support/wav_bytes.h"
 
 using namespace zorvane;
 using namespace zorvane::testing;
@@ -257,4 +258,26 @@ TEST_F(Calibration, InALoopTheFirstPassCalibratesAndStaysOnThePlotInLime) {
   for (int c = 17; c <= 129; c += 16) EXPECT_NEAR(S.SweepTracePixels[c], level, 1) << c;
   // Beyond the point the second pass reached, only the first pass is drawn.
   EXPECT_EQ(F.DisplayBitmap.Pixel(400, 199 - level), colors::Lime);
+}
+
+// A sound-card run that the file source took over leaves the card's input
+// open; switching to SWP stops the run, and the sweep then opens the input
+// for itself (the cable refuses a second open).
+TEST_F(Sweep, RunsAfterTheFileSourceTookOverARun) {
+  TempDir dir;
+  rig.platform.QueueDialogAnswer(SineFile(dir, "tone.wav", 44100, 1000.0, 3.0));
+  F.OpenWavefile1Click();
+  rig.At(300, [&] { F.WaveFile1Click(); });
+  F.StartBtnClick();
+  rig.At(100, [&] {
+    F.SweepBtnClick();
+    F.N32Click();
+    Run();
+  });
+  rig.Idle(200);
+  EXPECT_EQ(rig.MessageLog(), "");
+  EXPECT_FALSE(rig.platform.Terminated());
+  EXPECT_TRUE(S.SweepRunning == 0 && S.SweepPointIndex == 497);
+  EXPECT_LE(Spread(), 1);
+  EXPECT_GT(S.SweepTracePixels[1], 100);
 }

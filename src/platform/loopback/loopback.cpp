@@ -466,7 +466,10 @@ int16_t LoopbackCable::CaptureValue(double v, int channel) {
     const double u = static_cast<double>(rec_.Noise >> 8) / 16777216.0;  // 0 .. 1
     v += (2.0 * u - 1.0) * std::sqrt(3.0) * options_.NoiseRms;
   }
-  return static_cast<int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
+  // Clipped at full scale before rounding (a value beyond a long's range
+  // cannot be rounded); a value that is no number is silence.
+  if (std::isnan(v)) v = 0.0;
+  return static_cast<int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0)));
 }
 
 bool LoopbackCable::Deliver(const float* frames, long count) {

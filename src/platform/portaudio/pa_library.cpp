@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <mutex>
 
 namespace zorvane::pa {
@@ -29,15 +28,56 @@ void SilenceHostLibraries() {
     if (void* set = dlsym(RTLD_DEFAULT, name)) reinterpret_cast<JackSetter>(set)(&JackQuiet);
 }
 
+PaError InitializeJob(Job&) { return Pa_Initialize(); }
+PaError TerminateJob(Job&) { return Pa_Terminate(); }
+
 }  // namespace
 
 Library::Library() {
   SilenceHostLibraries();
-  error_ = Pa_Initialize();
+  Job job;
+  job.Call = InitializeJob;
+  error_ = Call(job, kStartLimit);
 }
 
 Library::~Library() {
-  if (error_ == paNoError) Pa_Terminate();
+  if (!Ok()) return;
+  Job job;
+  job.Call = TerminateJob;
+  Call(job);
+}
+
+PaError Library::Call(Job& job, std::chrono::milliseconds limit) {
+  PaError result = paNoError;
+  return worker_.Run(job, result, limit) ? result : paTimedOut;
+}
+
+PaError OpenStreamJob(Job& j) {
+  const PaError e = Pa_OpenStream(
+      &j.Stream, j.HasInput ? &j.Input : nullptr, j.HasOutput ? &j.Output : nullptr, j.Rate,
+      paFramesPerBufferUnspecified, paClipOff | paDitherOff, j.Callback, j.User);
+  if (e != paNoError) {
+    j.Stream = nullptr;
+    return e;
+  }
+  if (j.Finished) Pa_SetStreamFinishedCallback(j.Stream, j.Finished);
+  return e;
+}
+
+PaError StartStreamJob(Job& j) { return Pa_StartStream(j.Stream); }
+
+PaError AbortStreamJob(Job& j) {
+  return Pa_IsStreamStopped(j.Stream) == 0 ? Pa_AbortStream(j.Stream) : paNoError;
+}
+
+PaError CloseStreamJob(Job& j) {
+  if (Pa_IsStreamStopped(j.Stream) == 0) Pa_AbortStream(j.Stream);
+  return Pa_CloseStream(j.Stream);
+}
+
+PaError FormatQueryJob(Job& j) {
+  return Pa_IsFormatSupported(j.HasInput ? &j.Input : nullptr, j.HasOutput ? &j.Output : nullptr,
+                              j.Rate);
 }
 
 std::shared_ptr<Library> AcquireLibrary() {
@@ -78,6 +118,8 @@ uint32_t ResultFor(PaError error) {
       return MMSYSERR_NOMEM;
     case paBadStreamPtr:
       return MMSYSERR_INVALHANDLE;
+    case paTimedOut:  // the sound server stopped answering
+      return MMSYSERR_NODRIVER;
     default:
       return MMSYSERR_ERROR;
   }
