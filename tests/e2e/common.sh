@@ -18,6 +18,21 @@ require_zloop() {
   pactl list short sinks | awk '{print $2}' | grep -qx zloop ||
     skip "the PulseAudio server has no zloop sink"
   export PULSE_SINK=zloop PULSE_SOURCE=zloop.monitor
+  # The server and its cookie, named explicitly: what the tests start with a
+  # settings folder or home of their own still reaches this server.
+  if [ -z "${PULSE_SERVER:-}" ]; then
+    PULSE_SERVER=$(LC_ALL=C pactl info | sed -n 's/^Server String: //p')
+    export PULSE_SERVER
+  fi
+  if [ -z "${PULSE_COOKIE:-}" ]; then
+    local c
+    for c in "${XDG_CONFIG_HOME:-$HOME/.config}/pulse/cookie" "$HOME/.pulse-cookie"; do
+      if [ -r "$c" ]; then
+        export PULSE_COOKIE="$c"
+        break
+      fi
+    done
+  fi
   pactl set-sink-volume zloop 100% 100%
   pactl set-sink-mute zloop 0
 }
