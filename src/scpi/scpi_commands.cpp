@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "export/data_export.h"
+#include "measure/log_sweep_model.h"
 #include "scpi/scpi_rows.h"
 
 namespace zorvane::scpi {
@@ -80,6 +81,7 @@ void AddCommonCommands(Instrument& in) {
     if (S.SweepRunning == 1) c.In.Remote("click SweepStartBtn");
     if (S.AnalyzerActive == 1) c.In.Remote("click StopBtn");
     if (S.OutputPlaying == 1) c.In.Remote("click OutputBtn");
+    if (c.In.Measurement() && c.In.Measurement()->Running()) c.In.Remote("measure stop");
     c.In.Real32 = c.In.Swapped = false;
     c.In.MarkChange();
   });
@@ -230,6 +232,7 @@ void AddInstrumentCommands(Instrument& in) {
     if (!Count(c, 0, 0)) return Done::Yes;
     if (S.SweepRunning == 1) c.In.Remote("click SweepStartBtn");
     if (S.AnalyzerActive == 1) c.In.Remote("click StopBtn");
+    if (c.In.Measurement() && c.In.Measurement()->Running()) c.In.Remote("measure stop");
     return Done::Yes;
   });
   in.Add("FETCh:SPECtrum?", Command::kNone, [](Call& c) { return Spectrum(c, false); });

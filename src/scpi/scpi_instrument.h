@@ -92,9 +92,16 @@ class Instrument {
   // once the change has had time to reach the input.
   void MarkChange();
   // A block analysed since the last change.
-  bool FreshData();
-  // A sweep that ends by itself, or a single run, still going.
+  bool FreshData() { return FreshBlocks() > 0; }
+  // Blocks analysed since the last change had settled.
+  uint64_t FreshBlocks();
+  // A sweep that ends by itself, a single run or a log sweep measurement,
+  // still going.
   bool OperationPending() const;
+  // The log sweep measurement the commands drive (the "measure" commands
+  // too); none: they are refused. It must outlive the instrument.
+  void AttachMeasurement(LogSweepModel* model);
+  LogSweepModel* Measurement() const { return measurement_; }
   // Runs a change of the generator. While the analyzer runs under INITiate
   // it is stopped first and started again by INITiate once its loop has
   // returned, instead of inside the change (where every change would nest
@@ -132,13 +139,16 @@ class Instrument {
   bool restartAnalyzer_ = false;
   int64_t changeUs_ = 0;
   std::optional<uint64_t> freshBase_;
+  LogSweepModel* measurement_ = nullptr;
 };
 
-// The table: the common commands, the instrument's own, and those for
-// images, files and the remote control's commands.
+// The table: the common commands, the instrument's own, those for images,
+// files and the remote control's commands, and the readouts' and the log
+// sweep's.
 void AddCommonCommands(Instrument& in);
 void AddInstrumentCommands(Instrument& in);
 void AddControlCommands(Instrument& in);
+void AddMeasureCommands(Instrument& in);
 
 // Response data helpers.
 std::string Number(double v);
