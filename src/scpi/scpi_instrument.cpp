@@ -160,6 +160,11 @@ void Instrument::Run() {
       continue;
     }
     if (p.LastInLine && !p.U.Query) FinishResponse();
+    if ((p.Cmd->Flags & Command::kDevices) && measurement_ && measurement_->Running()) {
+      Errors.Push(err::SettingsConflict, "a log sweep measurement is running");
+      if (p.LastInLine && p.U.Query) FinishResponse();
+      continue;
+    }
     Call call{*this, p.U, {}};
     const bool alone = p.Cmd->Flags & Command::kAlone;
     ++depth_;

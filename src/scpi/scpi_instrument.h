@@ -39,11 +39,14 @@ struct Command {
   // Later units run inside a command whose handler pumps messages, as
   // clicks would, except inside a kAlone one. Commands that may start a
   // loop (kMayNest) wait while kMaxDepth of them are running inside each
-  // other; the others (ABORt among them) still run.
+  // other; the others (ABORt among them) still run. Commands that start
+  // the sound devices (kDevices) are refused while a log sweep measurement
+  // has them.
   enum Flags {
     kNone = 0,
     kMayNest = 1,
     kAlone = 2,
+    kDevices = 4,
   };
   std::string Header;
   Pattern Match;

@@ -221,9 +221,11 @@ TEST(ScpiInstrument, LogSweepSettingsAreCheckedAndOnlyAFinishedResultIsFetched) 
   EXPECT_NEAR(v[v.size() - 3], 20000, 2);
   for (size_t i = 0; i + 2 < v.size(); i += 300) EXPECT_NEAR(v[i + 1], 0.0, 0.1) << v[i];
   // Stopped, or started again while it runs: the earlier result is not given.
-  EXPECT_EQ(
-      b.Send(
-          {"INIT:LOGS;:INIT:LOGS;:ABOR;*OPC?;:FETC:LOGS:STAT?", "FETC:LOGS:DEL?", "SYST:ERR:ALL?"}),
-      "1;STOPPED\n-213,\"Init ignored;a log sweep measurement is running\",-230,\"Data corrupt "
-      "or stale;the last log sweep measurement gave none: Stopped\"\n");
+  // Meanwhile the devices are its own.
+  EXPECT_EQ(b.Send({"INIT:LOGS;:INIT:LOGS;:INIT;:OUTP ON;:ABOR;*OPC?;:FETC:LOGS:STAT?;:OUTP?",
+                    "FETC:LOGS:DEL?", "SYST:ERR:ALL?"}),
+            "1;STOPPED;0\n-213,\"Init ignored;a log sweep measurement is running\",-221,\"Settings "
+            "conflict;a log sweep measurement is running\",-221,\"Settings conflict;a log sweep "
+            "measurement is running\",-230,\"Data corrupt "
+            "or stale;the last log sweep measurement gave none: Stopped\"\n");
 }
