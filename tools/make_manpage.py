@@ -5,9 +5,10 @@ The options come from `PROGRAM --help` and, for a program with subcommands,
 from `PROGRAM SUBCOMMAND --help` for every subcommand its help lists, so a
 new option or subcommand is in the manual as soon as it is in the program.
 The version and the copyright lines come from `PROGRAM --version`. The
-remote-control commands come from the table in README.md. Hand-written
-sections (files, environment, examples, ...) come from an include file in
-help2man's format: "[SECTION]" lines, each followed by roff text.
+remote-control commands and the SCPI commands come from the two command
+tables in README.md. Hand-written sections (files, environment, examples,
+...) come from an include file in help2man's format: "[SECTION]" lines,
+each followed by roff text.
 
 The help is expected in CLI11's layout; a line that does not fit it stops
 the build instead of going into the manual mangled.
@@ -118,29 +119,35 @@ def markdown_inline(text):
     out = []
     for k, part in enumerate(re.split(r"`([^`]*)`", text)):
         part = part.replace("\\|", "|")
-        out.append(code(part) if k % 2 else esc(part))
+        out.append(code(part) if k % 2 else re.sub(r"\*\*(.+?)\*\*", r"\\fB\1\\fR", esc(part)))
     return "".join(out)
 
 
-def remote_commands(readme):
-    """The remote-control table of README.md and the paragraph after it, as
-    roff."""
+def command_tables(readme):
+    """Every '| command | effect |' table of README.md with the paragraph
+    after it, as roff: the remote control's, then the SCPI server's."""
     with open(readme, encoding="utf-8") as f:
         lines = f.read().split("\n")
-    start = next((k for k, l in enumerate(lines) if re.fullmatch(r"\s*\| command \| effect \|", l)),
-                 None)
-    if start is None:
+    starts = [k for k, l in enumerate(lines) if re.fullmatch(r"\s*\| command \| effect \|", l)]
+    if not starts:
         raise HelpError(f"{readme}: no '| command | effect |' table")
+    return [command_table(readme, lines, start) for start in starts]
+
+
+def command_table(readme, lines, start):
     roff = []
     k = start + 2
     while k < len(lines) and lines[k].strip().startswith("|"):
         cells = [c.strip() for c in re.split(r"(?<!\\)\|", lines[k].strip())[1:-1]]
         if len(cells) != 2:
             raise HelpError(f"{readme}:{k + 1}: a row needs a command and its effect")
-        roff.append(f".TP\n{markdown_inline(cells[0])}\n{markdown_inline(cells[1])}\n")
+        if cells[1]:
+            roff.append(f".TP\n{markdown_inline(cells[0])}\n{markdown_inline(cells[1])}\n")
+        else:  # a heading over the rows that follow
+            roff.append(f".PP\n{markdown_inline(cells[0])}\n")
         k += 1
     if not roff:
-        raise HelpError(f"{readme}: the command table is empty")
+        raise HelpError(f"{readme}:{start + 1}: the command table is empty")
     while k < len(lines) and not lines[k].strip():
         k += 1
     paragraph = []
@@ -193,7 +200,7 @@ def main():
     ap.add_argument("program", help="the built program")
     ap.add_argument("--name", required=True, help="the program's installed name")
     ap.add_argument("--include", help="hand-written sections, help2man's format")
-    ap.add_argument("--commands", help="README.md with the remote-control table")
+    ap.add_argument("--commands", help="README.md with the command tables")
     ap.add_argument("--date", default="", help="the date in the page's footer")
     ap.add_argument("-o", "--output", required=True)
     args = ap.parse_args()
@@ -207,7 +214,7 @@ def main():
         for sub in subcommands:
             parsed_subs.append((sub, parse_help(run([args.program, sub, "--help"]),
                                                 f"{args.name} {sub}")))
-        commands = remote_commands(args.commands) if args.commands else ""
+        tables = command_tables(args.commands) if args.commands else []
     except (HelpError, OSError, subprocess.SubprocessError) as e:
         sys.exit(f"make_manpage: {e}")
 
@@ -242,8 +249,8 @@ def main():
             if sub_footer:
                 page.append(".PP\n" + esc(" ".join(sub_footer)) + "\n")
             page.append(options_roff(sub_sections, skip_help=True))
-    if commands:
-        page.append(".SH REMOTE CONTROL\n" + extra.pop("REMOTE CONTROL", "") + commands)
+    for heading, table in zip(("REMOTE CONTROL", "SCPI COMMANDS"), tables):
+        page.append(f".SH {heading}\n" + extra.pop(heading, "") + table)
     for section, text in extra.items():
         page.append(f".SH {section}\n{text}")
     if len(version) > 1:

@@ -3,11 +3,13 @@
 #include <iostream>
 #include <memory>
 
+#include "measure/log_sweep_model.h"
 #include "platform/audio_option.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/listener.h"
 #include "platform/loopback/loopback.h"
 #include "platform/portaudio/portaudio_devices.h"
+#include "platform/portaudio/portaudio_duplex.h"
 #include "scpi/scpi_server.h"
 
 namespace zorvane {
@@ -68,7 +70,13 @@ int RunServe(const ServeOptions& o) {
   TZorvaneForm form(platform, *out, *in);
   for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
     platform.AddTimer(t);
+  // The log sweep measurement on the same devices, through full duplex.
+  std::unique_ptr<FullDuplex> card;
+  if (system) card = MakePortAudioDuplex(choice);
+  LogSweepModel measurement(platform, system ? *card : cable->Duplexer());
+  measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
   scpi::Instrument instrument(form, platform, files);
+  instrument.AttachMeasurement(&measurement);
   scpi::ServerLimits limits;
   limits.IdleTimeoutUs = static_cast<int64_t>(o.IdleTimeoutS * 1e6);
   scpi::Server server(*listener, instrument, platform, limits, [](const std::string& line) {

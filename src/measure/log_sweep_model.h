@@ -39,6 +39,9 @@ class LogSweepModel {
   // (refusals and failures are message boxes); while a measurement runs,
   // asks it to stop.
   void StartStopClick();
+  // Why the entries cannot be measured (empty when they can), and the
+  // settings they give.
+  std::string ReadEntries(SweepSettings& settings) const;
   void Stop() { stopRequested_ = true; }
 
   State GetState() const { return state_; }
@@ -82,7 +85,6 @@ class LogSweepModel {
   void Changed() {
     if (OnChange) OnChange();
   }
-  std::string ReadEntries(SweepSettings& settings) const;
   void Smooth();
 
   Platform& platform_;

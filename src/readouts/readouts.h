@@ -50,6 +50,8 @@ class BlockReadouts {
   // A held readout keeps showing what it showed when the hold began.
   void SetHold(Readout which, bool hold);
   bool Held(Readout which) const { return Shown(which).held; }
+  // The blocks in what a readout shows: the most recent ones analysed.
+  long Blocks(Readout which) const { return Shown(which).sums.blocks; }
 
   // What the distortion readout shows.
   DistortionFigures Distortion() const;

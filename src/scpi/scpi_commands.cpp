@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "export/data_export.h"
+#include "measure/log_sweep_model.h"
 #include "scpi/scpi_rows.h"
 
 namespace zorvane::scpi {
@@ -80,6 +81,7 @@ void AddCommonCommands(Instrument& in) {
     if (S.SweepRunning == 1) c.In.Remote("click SweepStartBtn");
     if (S.AnalyzerActive == 1) c.In.Remote("click StopBtn");
     if (S.OutputPlaying == 1) c.In.Remote("click OutputBtn");
+    if (c.In.Measurement() && c.In.Measurement()->Running()) c.In.Remote("measure stop");
     c.In.Real32 = c.In.Swapped = false;
     c.In.MarkChange();
   });
@@ -188,7 +190,8 @@ void AddInstrumentCommands(Instrument& in) {
                {"TRIangle", 2, nullptr},
                {"NOISe", 3, nullptr}},
               false);
-  ButtonCycle(in, "OUTPut[:STATe]", "OutputBtn", &AppState::OutputPlaying, kOnOff, true);
+  ButtonCycle(in, "OUTPut[:STATe]", "OutputBtn", &AppState::OutputPlaying, kOnOff, true,
+              Command::kDevices);
 
   // ---- Analyzer ----
   MenuChoice(in, "[SENSe:]RATE", &AppState::SampleRate,
@@ -215,7 +218,7 @@ void AddInstrumentCommands(Instrument& in) {
   ButtonCycle(in, "[SENSe:]AVERage:MODE", "NormalBtn", &AppState::HoldMode,
               {{"NORMal", 1, nullptr}, {"AVERage", 2, nullptr}, {"PEAK", 3, nullptr}}, false);
   // START, or in the sweep mode the sweep's START: either runs inside it.
-  in.Add("INITiate[:IMMediate]", Command::kMayNest, [](Call& c) {
+  in.Add("INITiate[:IMMediate]", Command::kMayNest | Command::kDevices, [](Call& c) {
     if (!Count(c, 0, 0)) return Done::Yes;
     const AppState& S = c.In.Form.S;
     c.In.MarkChange();
@@ -230,13 +233,14 @@ void AddInstrumentCommands(Instrument& in) {
     if (!Count(c, 0, 0)) return Done::Yes;
     if (S.SweepRunning == 1) c.In.Remote("click SweepStartBtn");
     if (S.AnalyzerActive == 1) c.In.Remote("click StopBtn");
+    if (c.In.Measurement() && c.In.Measurement()->Running()) c.In.Remote("measure stop");
     return Done::Yes;
   });
   in.Add("FETCh:SPECtrum?", Command::kNone, [](Call& c) { return Spectrum(c, false); });
   in.Add("FETCh:SPECtrum:FREQuency?", Command::kNone, [](Call& c) { return Spectrum(c, true); });
   in.Add("FETCh:FREQuency?", Command::kNone, PeakFrequency);
   // The peak of the running analyzer, or of a single run made for it.
-  in.Add("MEASure:FREQuency?", Command::kAlone, [](Call& c) {
+  in.Add("MEASure:FREQuency?", Command::kAlone | Command::kDevices, [](Call& c) {
     const AppState& S = c.In.Form.S;
     if (!Count(c, 0, 0)) return Done::Yes;
     if (S.AnalyzerActive == 1) return PeakFrequency(c);

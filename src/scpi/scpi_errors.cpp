@@ -34,6 +34,8 @@ const char* ErrorText(int code) {
       return "Invalid string data";
     case err::ExecutionError:
       return "Execution error";
+    case err::InitIgnored:
+      return "Init ignored";
     case err::SettingsConflict:
       return "Settings conflict";
     case err::DataOutOfRange:

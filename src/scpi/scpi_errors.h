@@ -25,6 +25,7 @@ constexpr int InvalidSuffix = -131;
 constexpr int InvalidCharacterData = -141;
 constexpr int InvalidStringData = -151;
 constexpr int ExecutionError = -200;
+constexpr int InitIgnored = -213;
 constexpr int SettingsConflict = -221;
 constexpr int DataOutOfRange = -222;
 constexpr int IllegalParameterValue = -224;

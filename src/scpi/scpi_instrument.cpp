@@ -5,6 +5,8 @@
 #include <cstring>
 #include <exception>
 
+#include "measure/log_sweep_model.h"
+
 namespace zorvane::scpi {
 
 namespace {
@@ -61,6 +63,7 @@ Instrument::Instrument(TZorvaneForm& form, Platform& platform, FileAccess files)
   AddCommonCommands(*this);
   AddInstrumentCommands(*this);
   AddControlCommands(*this);
+  AddMeasureCommands(*this);
   // What the instrument says in a message box reaches the client as an
   // error: a device's failure as a hardware error.
   Plat.MessageShown = [this](const std::string& text, const std::string& title) {
@@ -72,6 +75,11 @@ Instrument::Instrument(TZorvaneForm& form, Platform& platform, FileAccess files)
 }
 
 Instrument::~Instrument() { Plat.MessageShown = nullptr; }
+
+void Instrument::AttachMeasurement(LogSweepModel* model) {
+  measurement_ = model;
+  remote_.AttachMeasurement(model);
+}
 
 void Instrument::Add(const char* header, int flags, std::function<Done(Call&)> run) {
   commands_.push_back({header, Pattern(header), flags, std::move(run)});
@@ -152,6 +160,11 @@ void Instrument::Run() {
       continue;
     }
     if (p.LastInLine && !p.U.Query) FinishResponse();
+    if ((p.Cmd->Flags & Command::kDevices) && measurement_ && measurement_->Running()) {
+      Errors.Push(err::SettingsConflict, "a log sweep measurement is running");
+      if (p.LastInLine && p.U.Query) FinishResponse();
+      continue;
+    }
     Call call{*this, p.U, {}};
     const bool alone = p.Cmd->Flags & Command::kAlone;
     ++depth_;
@@ -205,9 +218,10 @@ void Instrument::UpdateFreshBase() {
   freshBase_ = Form.S.BlocksAnalysed + (Form.S.AnalyzerActive == 1 ? 1 : 0);
 }
 
-bool Instrument::FreshData() {
+uint64_t Instrument::FreshBlocks() {
   UpdateFreshBase();
-  return freshBase_ && Form.S.BlocksAnalysed > *freshBase_;
+  return freshBase_ && Form.S.BlocksAnalysed > *freshBase_ ? Form.S.BlocksAnalysed - *freshBase_
+                                                           : 0;
 }
 
 void Instrument::ChangeGenerator(const std::function<void()>& change) {
@@ -232,7 +246,8 @@ void Instrument::RunAnalyzer() {
 
 bool Instrument::OperationPending() const {
   const AppState& S = Form.S;
-  return (S.SweepRunning == 1 && S.SweepLoop == 0) || (S.AnalyzerActive == 1 && S.RunMode == 2);
+  return (S.SweepRunning == 1 && S.SweepLoop == 0) || (S.AnalyzerActive == 1 && S.RunMode == 2) ||
+         (measurement_ && measurement_->Running());
 }
 
 }  // namespace zorvane::scpi

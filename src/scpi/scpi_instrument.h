@@ -39,11 +39,14 @@ struct Command {
   // Later units run inside a command whose handler pumps messages, as
   // clicks would, except inside a kAlone one. Commands that may start a
   // loop (kMayNest) wait while kMaxDepth of them are running inside each
-  // other; the others (ABORt among them) still run.
+  // other; the others (ABORt among them) still run. Commands that start
+  // the sound devices (kDevices) are refused while a log sweep measurement
+  // has them.
   enum Flags {
     kNone = 0,
     kMayNest = 1,
     kAlone = 2,
+    kDevices = 4,
   };
   std::string Header;
   Pattern Match;
@@ -92,9 +95,16 @@ class Instrument {
   // once the change has had time to reach the input.
   void MarkChange();
   // A block analysed since the last change.
-  bool FreshData();
-  // A sweep that ends by itself, or a single run, still going.
+  bool FreshData() { return FreshBlocks() > 0; }
+  // Blocks analysed since the last change had settled.
+  uint64_t FreshBlocks();
+  // A sweep that ends by itself, a single run or a log sweep measurement,
+  // still going.
   bool OperationPending() const;
+  // The log sweep measurement the commands drive (the "measure" commands
+  // too); none: they are refused. It must outlive the instrument.
+  void AttachMeasurement(LogSweepModel* model);
+  LogSweepModel* Measurement() const { return measurement_; }
   // Runs a change of the generator. While the analyzer runs under INITiate
   // it is stopped first and started again by INITiate once its loop has
   // returned, instead of inside the change (where every change would nest
@@ -132,13 +142,16 @@ class Instrument {
   bool restartAnalyzer_ = false;
   int64_t changeUs_ = 0;
   std::optional<uint64_t> freshBase_;
+  LogSweepModel* measurement_ = nullptr;
 };
 
-// The table: the common commands, the instrument's own, and those for
-// images, files and the remote control's commands.
+// The table: the common commands, the instrument's own, those for images,
+// files and the remote control's commands, and the readouts' and the log
+// sweep's.
 void AddCommonCommands(Instrument& in);
 void AddInstrumentCommands(Instrument& in);
 void AddControlCommands(Instrument& in);
+void AddMeasureCommands(Instrument& in);
 
 // Response data helpers.
 std::string Number(double v);

@@ -113,8 +113,8 @@ void MenuChoice(Instrument& in, const char* header, int32_t AppState::*field,
 // A setting a button cycles through: clicked until the field holds the
 // choice (a click the instrument refuses ends it with its message).
 void ButtonCycle(Instrument& in, const char* header, const char* button, int32_t AppState::*field,
-                 std::vector<Choice> choices, bool numericReply) {
-  in.Add(header, Command::kNone, [=](Call& c) {
+                 std::vector<Choice> choices, bool numericReply, int flags) {
+  in.Add(header, flags, [=](Call& c) {
     if (!Count(c, 1, 1)) return Done::Yes;
     const Choice* ch = ChoiceAt(c, 0, choices);
     if (!ch) return Done::Yes;

@@ -40,9 +40,10 @@ extern const std::vector<Choice> kOnOff;
 // The query answers the number, or the word's short form.
 void MenuChoice(Instrument& in, const char* header, int32_t AppState::*field,
                 std::vector<Choice> choices, bool numericReply = true);
-// A setting a button cycles through, clicked until the field holds the choice.
+// A setting a button cycles through, clicked until the field holds the choice
+// (`flags` those of the setting's row).
 void ButtonCycle(Instrument& in, const char* header, const char* button, int32_t AppState::*field,
-                 std::vector<Choice> choices, bool numericReply);
+                 std::vector<Choice> choices, bool numericReply, int flags = Command::kNone);
 // A query of numbers (FORMat decides text or block); false from `series`
 // when there are none (after queuing why).
 using Series = std::function<bool(Call&, std::vector<double>&)>;

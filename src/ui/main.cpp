@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<QtScpiService> scpi;
     if (!listen.empty()) {
       std::string error;
-      scpi = QtScpiService::Start(form, platform, listen, allowFiles, error);
+      scpi = QtScpiService::Start(form, platform, measurement, listen, allowFiles, error);
       if (!scpi) {
         std::cerr << "zorvane: " << error << "\n";
         return 1;

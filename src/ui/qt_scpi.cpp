@@ -6,6 +6,7 @@
 namespace zorvane {
 
 std::unique_ptr<QtScpiService> QtScpiService::Start(TZorvaneForm& form, Platform& platform,
+                                                    LogSweepModel& measurement,
                                                     const std::string& listen,
                                                     const std::string& allowFiles,
                                                     std::string& error) {
@@ -19,8 +20,10 @@ std::unique_ptr<QtScpiService> QtScpiService::Start(TZorvaneForm& form, Platform
   if (!IsLoopbackHost(host))
     std::cerr << "zorvane: warning: " << host
               << " is not a loopback address: other machines can control the instrument\n";
-  return std::unique_ptr<QtScpiService>(
+  std::unique_ptr<QtScpiService> service(
       new QtScpiService(form, platform, std::move(listener), std::move(files)));
+  service->instrument_.AttachMeasurement(&measurement);
+  return service;
 }
 
 QtScpiService::QtScpiService(TZorvaneForm& form, Platform& platform,

@@ -17,8 +17,10 @@ namespace zorvane {
 class QtScpiService {
  public:
   // Listens on "ADDRESS:PORT"; file commands confined to allowFiles (none
-  // when empty). Nothing (and why) when it cannot.
+  // when empty); the log sweep commands drive `measurement`, which must
+  // outlive the service. Nothing (and why) when it cannot.
   static std::unique_ptr<QtScpiService> Start(TZorvaneForm& form, Platform& platform,
+                                              LogSweepModel& measurement,
                                               const std::string& listen,
                                               const std::string& allowFiles, std::string& error);
   std::string Address() const { return listener_->LocalAddress(); }

@@ -7,7 +7,10 @@ back with their standard numbers; a sweep is awaited with *OPC?. With --pulse
 the sound goes through the PulseAudio null sink (tests/e2e/pulse_scpi.sh);
 otherwise through the built-in cable, followed by the server's bounds (second
 client, garbage, an overlong line, a client killed mid-command, 100
-connections, an idle client), its file confinement and its bind address.
+connections, an idle client), its file confinement and its bind address,
+and the readouts and the log sweep over simulated devices whose truth is
+known: the polynomial's harmonics from its definition, the low-pass filter's
+response from scipy's analog prototype.
 With --window ZORVANE the window (offscreen) serves the tone and spectrum
 checks too.
 Usage: pyvisa_e2e.py ZORVANE_CLI [--pulse] [--window ZORVANE]"""
@@ -19,6 +22,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import math
 import threading
 import time
 
@@ -44,10 +48,10 @@ def check(what, ok, detail=""):
 class Server:
     """zorvane-cli serve on a port of its own choosing; stderr collected."""
 
-    def __init__(self, *args, window=False):
+    def __init__(self, *args, window=False, chain=""):
         env = dict(os.environ, XDG_CONFIG_HOME=work, QT_QPA_PLATFORM="offscreen")
         listen = [] if any(a.startswith("--listen") for a in args) else ["--listen", "127.0.0.1:0"]
-        audio = ["--audio=system"] if PULSE else ["--audio=loopback"]
+        audio = ["--audio=system"] if PULSE else ["--audio=loopback" + (":" + chain if chain else "")]
         program = [WINDOW] if window else [CLI, "serve"]
         self.proc = subprocess.Popen([*program, *audio, *listen, *args], env=env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
@@ -151,6 +155,80 @@ def sweep(inst):
     inst.write("FREQ:MODE FIX")
     e = error(inst)
     check("no error from the sweep", e == '0,"No error"', e)
+
+
+def distortion():
+    """A full-scale 1 kHz sine through y = x + A2 x^2 + A3 x^3: harmonics of
+    A2 A^2 / 2 and A3 A^3 / 4 against a fundamental of A + 3/4 A3 A^3."""
+    a2, a3, amp = -0.02, -0.05, 1.0
+    fundamental = amp + 0.75 * a3 * amp ** 3
+    truth = [20 * math.log10(abs(a2) * amp ** 2 / 2 / fundamental),
+             20 * math.log10(abs(a3) * amp ** 3 / 4 / fundamental)]
+    server = Server(chain=f"poly={a2}/{a3}")
+    inst = server.visa()
+    inst.write("SENS:SIZE 4096;:SOUR:FREQ 1000;FUNC SIN;:DIST:AVER 4;:BAND OCT")
+    inst.write("OUTP ON;:INIT")
+    h = inst.query_ascii_values("FETC:DIST:HARM?")
+    check(f"H2, H3 {h[0]:.2f}, {h[1]:.2f} dBc within 0.5 dB of {truth[0]:.2f}, {truth[1]:.2f}",
+          len(h) == 9 and all(abs(h[k] - truth[k]) <= 0.5 for k in (0, 1)), h)
+    figures = inst.query_ascii_values("FETC:DIST?")
+    thd = 10 * math.log10(sum(10 ** (t / 10) for t in truth))
+    check(f"FETC:DIST? has 20 figures, THD {figures[2]:.2f} within 0.5 dB of {thd:.2f}",
+          len(figures) == 20 and abs(figures[2] - thd) <= 0.5, figures)
+    check("the trust status is ok", inst.query("FETC:DIST:STAT?") == '"ok"')
+    bands = inst.query_ascii_values("FETC:BAND?")
+    at = min(range(0, len(bands), 2), key=lambda k: abs(math.log(bands[k] / 1000)))
+    level = 20 * math.log10(fundamental)
+    check(f"the 1 kHz octave band {bands[at + 1]:.2f} dBFS holds the fundamental, {level:.2f}",
+          abs(bands[at + 1] - level) <= 0.2, bands[at:at + 2])
+    inst.write("ABOR;:DIST:AVER 1000")
+    check("an average beyond 100 is -222", error(inst).startswith("-222,"))
+    inst.close()
+    server.stop()
+
+
+def log_sweep():
+    """A log sweep of a 5 kHz second-order low-pass against scipy's analog
+    response; bad settings refused; its file written inside --allow-files."""
+    from scipy import signal
+    folder = os.path.join(work, "sweep")
+    os.makedirs(folder)
+    server = Server("--allow-files", folder, chain="lowpass=5000/0.707")
+    inst = server.visa()
+    for bad in ("LOGS:STAR 0.5", "LOGS:STOP 30 KHZ", "LOGS:TIME 31", "LOGS:REP 0"):
+        inst.write(bad)
+        e = error(inst)
+        check(f"{bad} is refused with -222", e.startswith("-222,"), e)
+    inst.write("FETC:LOGS:DEL?")
+    e = error(inst)
+    check("no result before a measurement: -230", e.startswith("-230,"), e)
+    inst.write("LOGS:STAR 20;STOP 20000;TIME 0.5;LEV -6 DBFS;REP 1;:INIT:LOGS")
+    start = time.time()
+    check("*OPC? waits for the measurement", inst.query("*OPC?") == "1"
+          and inst.query("FETC:LOGS:STAT?") == "DONE", f"{time.time() - start:.1f} s")
+    inst.write("FORM REAL,32")
+    r = inst.query_binary_values("FETC:LOGS:RESP?", datatype="f", is_big_endian=True)
+    inst.write("FORM ASC")
+    freqs, mags = r[0::3], r[1::3]
+    w0, q = 2 * math.pi * 5000, 0.707
+    worst = 0.0
+    for f in (100, 1000, 3000, 5000, 8000):
+        k = min(range(len(freqs)), key=lambda i: abs(freqs[i] - f))
+        _, h = signal.freqs([1], [1 / w0 ** 2, 1 / (q * w0), 1], worN=[2 * math.pi * freqs[k]])
+        worst = max(worst, abs(mags[k] - 20 * math.log10(abs(h[0]))))
+    check(f"the response against the analog low-pass: {worst:.3f} dB at most (0.3)",
+          len(r) % 3 == 0 and worst <= 0.3, len(r))
+    inst.write('MMEM:STOR:LOGS CSV,"response.csv"')
+    e = error(inst)
+    with open(os.path.join(folder, "response.csv")) as f:
+        rows = sum(1 for _ in f) - 1
+    check("MMEM:STOR:LOGS writes the response inside the folder",
+          e == '0,"No error"' and rows == len(freqs), f"{e}, {rows} rows, {len(freqs)} points")
+    inst.write('MMEM:STOR:LOGS IR,"../escape.wav"')
+    e = error(inst)
+    check("and refuses a path outside it", e.startswith("-257,"), e)
+    inst.close()
+    server.stop()
 
 
 def bounds(server):
@@ -287,13 +365,19 @@ try:
         bounds(server)
     server.stop()
     if not PULSE:
+        distortion()
+        log_sweep()
         idle()
         files()
         bind_address()
     if WINDOW:
         print("-- the window")
         server = Server(window=True)
-        tone_and_spectrum(server).close()
+        inst = tone_and_spectrum(server)
+        inst.write("FETC:LOGS:DEL?")
+        e = error(inst)
+        check("the window's log sweep is reached (no result yet: -230)", e.startswith("-230,"), e)
+        inst.close()
         server.stop()
 finally:
     subprocess.run(["rm", "-rf", work])

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "measure/log_sweep_model.h"
 #include "scpi/scpi_instrument.h"
 #include "support/test_support.h"
 
@@ -99,6 +101,7 @@ namespace {
 // deepest the pump nested while it ran.
 struct Bench {
   Rig rig;
+  LogSweepModel measurement{rig.platform, rig.cable.Duplexer()};
   Instrument in{rig.F(), rig.platform};
   std::string responses;
   int depth = 0, deepest = 0;
@@ -110,6 +113,8 @@ struct Bench {
       --depth;
     };
     in.StartSession();
+    measurement.DevicesBusy = [this] { return rig.F().DevicesInUse(); };
+    in.AttachMeasurement(&measurement);
   }
   std::string Send(const std::vector<std::string>& lines) {
     responses.clear();
@@ -156,4 +161,71 @@ TEST(ScpiInstrument, FetchWaitsForABlockOfTheNewToneAndChangesDoNotNestLoops) {
   // more than one level deep, however many changes come.
   EXPECT_LE(b.deepest, 2);
   EXPECT_EQ(b.Send({"SYST:ERR?"}), "0,\"No error\"\n");
+}
+
+TEST(ScpiInstrument, ReadoutsAnswerOnlyForBlocksBegunAfterTheLastChange) {
+  Bench b;
+  EXPECT_EQ(b.Send({"FETC:DIST?", "DIST:AVER 101;:BAND HALF", "SYST:ERR:ALL?"}),
+            "-230,\"Data corrupt or stale;no block analysed since the last change (INITiate)\","
+            "-222,\"Data out of range;0 (every block) to 100, whole\",-224,\"Illegal parameter "
+            "value;one of OCT, THIR, SIXT, TWEL\"\n");
+  // A stale block in the average would pull the tone's frequency towards the
+  // one before; averaging every block, the readout begins afresh after a change.
+  const std::string out = b.Send(
+      {"SENS:SIZE 4096;:OUTP ON;:INIT", "FREQ 1000;:FETC:DIST:FUND?",
+       "DIST:AVER 4;:FREQ 3000;:FETC:DIST:FUND?", "DIST:AVER 0;:FREQ 5000;:FETC:DIST:FUND?",
+       "FREQ 7000;:FETC:DIST:FUND?", "DIST:HOLD ON;:FREQ 9000;:FETC:DIST:FUND?;STAT?", "ABOR"});
+  std::vector<double> hz;
+  for (size_t at = 0; at < out.size(); at = out.find('\n', at) + 1)
+    hz.push_back(std::stod(out.substr(at)));
+  const std::vector<double> tones = {1000, 3000, 5000, 7000, 7000};
+  ASSERT_EQ(hz.size(), tones.size()) << out;
+  for (size_t i = 0; i < tones.size(); ++i) EXPECT_NEAR(hz[i], tones[i], 0.5) << i;
+  EXPECT_NE(out.find(";\"ok\"\n"), std::string::npos) << out;
+  EXPECT_EQ(b.Send({"BAND TWEL;BAND?;:DIST:AVER?;HOLD?;:SYST:ERR?"}), "TWEL;0;1;0,\"No error\"\n");
+}
+
+TEST(ScpiInstrument, LogSweepSettingsAreCheckedAndOnlyAFinishedResultIsFetched) {
+  Bench b;
+  EXPECT_EQ(b.Send({"FETC:LOGS:DEL?", "SYST:ERR?"}),
+            "-230,\"Data corrupt or stale;no log sweep measurement yet (INITiate:LOGSweep)\"\n");
+  const struct {
+    const char* line;
+    int error;
+  } refused[] = {{"LOGS:STAR 0.5", -222},
+                 {"LOGS:STOP 22051", -222},
+                 {"LOGS:TIME 30.1", -222},
+                 {"LOGS:TIME 400 MS", -222},
+                 {"LOGS:LEV 0.1 DBFS", -222},
+                 {"LOGS:LEV -6 DB", -131},
+                 {"LOGS:REP 1.5", -222},
+                 {"LOGS:REP 65", -222},
+                 {"LOGS:STAR 5 KHZ;STOP 2000;:INIT:LOGS", -221}};
+  for (const auto& r : refused) {
+    const std::string e = b.Send({r.line, "SYST:ERR?"});
+    EXPECT_EQ(e.substr(0, 5), std::to_string(r.error) + ",") << r.line << ": " << e;
+  }
+  EXPECT_EQ(b.Send({"LOGS:STAR 20;STOP?;TIME?;LEV?;REP?"}), "2000;2;-6;1\n");
+  // The fetch runs inside the measurement and waits for its end.
+  const std::string delay =
+      b.Send({"LOGS:STOP 20 KHZ;TIME 0.5;:INIT:LOGS;:FETC:LOGS:DEL?;STAT?;*OPC?"});
+  EXPECT_LT(std::stod(delay), 100.0) << delay;
+  EXPECT_NE(delay.find(";DONE;1\n"), std::string::npos) << delay;
+  // Triples of frequency, magnitude and phase: the plain cable is flat.
+  std::vector<double> v;
+  const std::string csv = b.Send({"FETC:LOGS:RESP?"});
+  std::istringstream values(csv);
+  for (std::string x; std::getline(values, x, ',');) v.push_back(std::stod(x));
+  ASSERT_TRUE(v.size() > 300 && v.size() % 3 == 0) << v.size();
+  EXPECT_NEAR(v[0], 20, 2);
+  EXPECT_NEAR(v[v.size() - 3], 20000, 2);
+  for (size_t i = 0; i + 2 < v.size(); i += 300) EXPECT_NEAR(v[i + 1], 0.0, 0.1) << v[i];
+  // Stopped, or started again while it runs: the earlier result is not given.
+  // Meanwhile the devices are its own.
+  EXPECT_EQ(b.Send({"INIT:LOGS;:INIT:LOGS;:INIT;:OUTP ON;:ABOR;*OPC?;:FETC:LOGS:STAT?;:OUTP?",
+                    "FETC:LOGS:DEL?", "SYST:ERR:ALL?"}),
+            "1;STOPPED;0\n-213,\"Init ignored;a log sweep measurement is running\",-221,\"Settings "
+            "conflict;a log sweep measurement is running\",-221,\"Settings conflict;a log sweep "
+            "measurement is running\",-230,\"Data corrupt "
+            "or stale;the last log sweep measurement gave none: Stopped\"\n");
 }
