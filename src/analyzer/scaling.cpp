@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "analyzer/Graphicinterpolate.h"
+#include "analyzer/lanes.h"
+#include "analyzer/level_log.h"
 #include "app/Zorvane.h"
 
 namespace zorvane {
@@ -52,7 +54,7 @@ void ConvertLevels(float* __restrict v, int count, int axisMode, float log10Fact
                    float linearFactor) {
   switch (axisMode) {
     case 2:
-      for (int k = 1; k <= count; ++k) v[k] = log10Factor * std::log10(std::max(v[k], 1.0f));
+      Log10Levels(v + 1, count, log10Factor);
       break;
     case 1:
       for (int k = 1; k <= count; ++k) v[k] = lnFactor * std::log(std::max(v[k], 1.0f));
@@ -101,6 +103,32 @@ int LargestBinPerPoint(const float* y, int available, float limit, float step, f
     dest[count] = best;
   }
   return count;
+}
+
+// The element of first..last that a scan keeping the first value to exceed
+// everything before it (and 0) ends on: the first of the largest values, if
+// that is above 0; 0 when there is none (NaNs never count). Found as the
+// largest value, eight at a time, then its first place.
+int FirstLargest(const float* v, int first, int last) {
+  using namespace lanes;
+  float largest = 0.0f;
+  int k = first;
+  if (last - first + 1 >= 8) {
+    F4 a = {}, b = {};
+    for (; k + 7 <= last; k += 8) {
+      const F4 x = ZV_LOAD(F4, v + k), y = ZV_LOAD(F4, v + k + 4);
+      a = x > a ? x : a;
+      b = y > b ? y : b;
+    }
+    a = b > a ? b : a;
+    for (int l = 0; l < 4; ++l) largest = std::max(largest, a[l]);
+  }
+  for (; k <= last; ++k)
+    if (v[k] > largest) largest = v[k];
+  if (!(largest > 0.0f)) return 0;
+  for (k = first; v[k] != largest; ++k) {
+  }
+  return k;
 }
 
 // Normal, average or peak hold of elements 1..count into the hold array.
@@ -197,14 +225,7 @@ float TZorvaneForm::FindPeakFrequency(const float* spectrum, int n, int sizeFact
   // would otherwise reach element n/2 + 1).
   auto P = [spectrum, n](int k) { return k <= 0 || k > n / 2 ? 0.0f : spectrum[k]; };
   const int first = std::max(lo + 1, 1), last = std::min(hi + 1, n / 2);
-  float peak = 0.0f;
-  int p = 0;
-  for (int k = first; k <= last; ++k) {
-    if (spectrum[k] - peak > 0.0f) {
-      peak = spectrum[k];
-      p = k;
-    }
-  }
+  const int p = FirstLargest(spectrum, first, last);
   if (p == 0) return 0.0f;
   const float sum = P(p - 1) + P(p) + P(p + 1);
   const float delta = sum == 0.0f ? 0.0f : 1.0186020f * (P(p + 1) - P(p - 1)) / sum;
