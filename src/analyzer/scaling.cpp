@@ -133,6 +133,7 @@ int FirstLargest(const float* v, int first, int last) {
 
 // Normal, average or peak hold of elements 1..count into the hold array.
 void ApplyHold(AppState& S, int count) {
+  using namespace lanes;
   const float* __restrict sp = S.Spectrum;
   float* __restrict hold = S.HoldSpectrum;
   if (S.HoldMode == 2) {
@@ -147,21 +148,35 @@ void ApplyHold(AppState& S, int count) {
     }
     auto row = [&](int r) { return rows[1 + (S.AverageRingStart + r - 1) % m].data(); };
     // Running mean of this block and the m before it. The sum is taken in the
-    // order block, row 1, row 2, ... for every element.
-    for (int k = 1; k <= count; ++k) hold[k] = sp[k];
-    for (int r = 1; r <= m; ++r) {
-      const float* __restrict h = row(r);
-      for (int k = 1; k <= count; ++k) hold[k] += h[k];
-    }
+    // order block, row 1, row 2, ... for every element (four elements at a
+    // time, then the rest).
+    const float* h[kHistoryRows];
+    for (int r = 1; r <= m; ++r) h[r] = row(r);
     const float divisor = static_cast<float>(m + 1);
-    for (int k = 1; k <= count; ++k) hold[k] = hold[k] / divisor;
+    const F4 divisors = F4{} + divisor;
+    int k = 1;
+    for (; k + 3 <= count; k += 4) {
+      F4 sum = ZV_LOAD(F4, sp + k);
+      for (int r = 1; r <= m; ++r) sum += ZV_LOAD(F4, h[r] + k);
+      Store(hold + k, sum / divisors);
+    }
+    for (; k <= count; ++k) {
+      float sum = sp[k];
+      for (int r = 1; r <= m; ++r) sum += h[r][k];
+      hold[k] = sum / divisor;
+    }
     // The oldest row becomes the newest.
     if (m >= 1) {
       S.AverageRingStart = (S.AverageRingStart + m - 1) % m;
       std::copy(sp + 1, sp + 1 + count, row(1) + 1);
     }
   } else if (S.HoldMode == 3) {
-    for (int k = 1; k <= count; ++k)
+    int k = 1;
+    for (; k + 3 <= count; k += 4) {
+      const F4 now = ZV_LOAD(F4, sp + k), held = ZV_LOAD(F4, hold + k);
+      Store(hold + k, now > held ? now : held);
+    }
+    for (; k <= count; ++k)
       if (sp[k] > hold[k]) hold[k] = sp[k];
   } else {
     std::copy(sp + 1, sp + 1 + count, hold + 1);
