@@ -12,10 +12,10 @@
 // within 0.17 of a unit of r, logf(m) can only be r (any other float is
 // further than 0.83 of a unit from the true value); otherwise it is r or its
 // neighbour on t's side, and when both give the same result, so does logf.
-// Only the rest (a few in a hundred levels, more just above a power of ten)
-// and anything not finite are left to the library, one at a time. The float
-// steps round one by one as the library's do (the build contracts no
-// multiply-add).
+// Only for the rest (a few in a hundred levels, more just above a power of
+// ten) is the library's logf called, one level at a time, and anything not
+// finite is the library's log10 itself. The float steps round one by one as
+// the library's do (the build contracts no multiply-add).
 //
 // The vector steps come in an AVX2 and an AVX-512 build. Whether the library
 // computes log10 in this form is checked on first use, for each, against a
@@ -49,12 +49,26 @@ void LibraryLevels(float* v, int count, float factor) {
 
 #ifdef ZV_LEVELS_VECTOR
 
-#define ZV_AVX2 inline __attribute__((always_inline, target("avx2")))
-
 // The library's split of log10(2) and its 1 / ln(10), as floats.
 constexpr float kLog10TwoHi = 3.0102920532e-01f;  // 0x3e9a2080
 constexpr float kLog10TwoLo = 7.9034151668e-07f;  // 0x355427db
 constexpr float kInvLn10 = 4.3429449201e-01f;     // 0x3ede5bd9
+
+// log10(x) for x >= 1 as the library forms it from its logf of the mantissa
+// (where the vector steps could not tell which of two values logf gives);
+// anything not finite is the library's log10 itself.
+float LibraryLog10(float x) {
+  if (!std::isfinite(x)) return std::log10(x);
+  const uint32_t bits = std::bit_cast<uint32_t>(x);
+  const float y = static_cast<float>(static_cast<int>(bits >> 23) - 127);
+  const float L = std::log(std::bit_cast<float>((bits & 0x007fffffu) | 0x3f800000u));
+  const float a = y * kLog10TwoLo;
+  const float b = kInvLn10 * L;
+  const float c = y * kLog10TwoHi;
+  return (a + b) + c;
+}
+
+#define ZV_AVX2 inline __attribute__((always_inline, target("avx2")))
 
 // The library's steps from the exponent y = k and the natural logarithm L
 // of the mantissa, each rounded to float in turn.
@@ -108,8 +122,10 @@ ZV_AVX2 unsigned EightLevels(float* v, float* operands, __m256 factor) {
   const __m256 x = _mm256_max_ps(one, in);
   _mm256_storeu_ps(operands, x);
   const __m256i bits = _mm256_castps_si256(x);
-  const __m256i exponent = _mm256_srli_epi32(bits, 23);  // with the sign: x >= 1 or NaN
-  const __m256i special = _mm256_cmpgt_epi32(exponent, _mm256_set1_epi32(254));  // inf or NaN
+  // The exponent field (with the sign bit, which only a NaN can have here):
+  // above 254 for what is not finite.
+  const __m256i exponent = _mm256_srli_epi32(bits, 23);
+  const __m256i special = _mm256_cmpgt_epi32(exponent, _mm256_set1_epi32(254));
   const __m256 y = _mm256_cvtepi32_ps(_mm256_sub_epi32(exponent, _mm256_set1_epi32(127)));
   const __m256i m = _mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi32(0x007fffff)),
                                     _mm256_set1_epi32(0x3f800000));
@@ -158,7 +174,7 @@ __attribute__((target("avx2"))) void Avx2Levels(float* v, int count, float facto
     for (int g = 0; g < groups; ++g)
       for (unsigned lanes = redo[g]; lanes != 0; lanes &= lanes - 1) {
         const int l = 8 * g + std::countr_zero(lanes);
-        v[i + l] = factor * std::log10(operands[l]);
+        v[i + l] = factor * LibraryLog10(operands[l]);
       }
     i += 8 * groups;
   }
@@ -257,7 +273,7 @@ __attribute__((target("avx512f"))) void Avx512Levels(float* v, int count, float 
     for (int g = 0; g < groups; ++g)
       for (unsigned lanes = redo[g]; lanes != 0; lanes &= lanes - 1) {
         const int l = 16 * g + std::countr_zero(lanes);
-        v[i + l] = factor * std::log10(operands[l]);
+        v[i + l] = factor * LibraryLog10(operands[l]);
       }
     i += 16 * groups;
   }
