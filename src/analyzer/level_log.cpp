@@ -41,10 +41,15 @@
 namespace zorvane {
 namespace {
 
-using Levels = void(float* v, int count, float factor);
+// The conversion of v[0..count-1] in place, and into copy[0..count-1] too
+// where copy is not null.
+using Levels = void(float* v, int count, float factor, float* copy);
 
-void LibraryLevels(float* v, int count, float factor) {
-  for (int i = 0; i < count; ++i) v[i] = factor * std::log10(std::max(v[i], 1.0f));
+void LibraryLevels(float* v, int count, float factor, float* copy) {
+  for (int i = 0; i < count; ++i) {
+    v[i] = factor * std::log10(std::max(v[i], 1.0f));
+    if (copy != nullptr) copy[i] = v[i];
+  }
 }
 
 #ifdef ZV_LEVELS_VECTOR
@@ -109,12 +114,14 @@ ZV_AVX2 void RoundedLn(__m128 mr, __m128 j, __m128& r, __m128& d) {
 // Eight levels in place, v = factor * log10(max(v, 1)), except in the lanes
 // whose result must come from the library (returned as bits 0..7; their
 // operands max(v, 1) go to operands[0..7]).
-ZV_AVX2 unsigned EightLevels(float* v, float* operands, __m256 factor) {
+ZV_AVX2 unsigned EightLevels(float* v, float* copy, float* operands, __m256 factor) {
   const __m256 one = _mm256_set1_ps(1.0f);
   const __m256 in = _mm256_loadu_ps(v);
   const __m256 low = _mm256_cmp_ps(in, one, _CMP_LE_OQ);
   if (_mm256_movemask_ps(low) == 0xff) {  // all at most 1: log10(1) = 0
-    _mm256_storeu_ps(v, _mm256_mul_ps(factor, _mm256_setzero_ps()));
+    const __m256 zero = _mm256_mul_ps(factor, _mm256_setzero_ps());
+    _mm256_storeu_ps(v, zero);
+    if (copy != nullptr) _mm256_storeu_ps(copy, zero);
     return 0;
   }
   // As std::max(v, 1.0f): the second operand where either is NaN, so a NaN
@@ -157,11 +164,13 @@ ZV_AVX2 unsigned EightLevels(float* v, float* operands, __m256 factor) {
   const __m256 g = Combine(y, r);
   const __m256 differ = _mm256_cmp_ps(g, Combine(y, other), _CMP_NEQ_UQ);
   const __m256 doubt = _mm256_or_ps(_mm256_castsi256_ps(special), _mm256_andnot_ps(sure, differ));
-  _mm256_storeu_ps(v, _mm256_mul_ps(factor, g));
+  const __m256 level = _mm256_mul_ps(factor, g);
+  _mm256_storeu_ps(v, level);
+  if (copy != nullptr) _mm256_storeu_ps(copy, level);
   return static_cast<unsigned>(_mm256_movemask_ps(doubt));
 }
 
-__attribute__((target("avx2"))) void Avx2Levels(float* v, int count, float factor) {
+__attribute__((target("avx2"))) void Avx2Levels(float* v, int count, float factor, float* copy) {
   const __m256 f = _mm256_set1_ps(factor);
   constexpr int kGroups = 64;  // eight levels each
   uint8_t redo[kGroups];
@@ -170,15 +179,17 @@ __attribute__((target("avx2"))) void Avx2Levels(float* v, int count, float facto
   while (i + 8 <= count) {
     const int groups = std::min(kGroups, (count - i) / 8);
     for (int g = 0; g < groups; ++g)
-      redo[g] = static_cast<uint8_t>(EightLevels(v + i + 8 * g, operands + 8 * g, f));
+      redo[g] = static_cast<uint8_t>(
+          EightLevels(v + i + 8 * g, copy ? copy + i + 8 * g : nullptr, operands + 8 * g, f));
     for (int g = 0; g < groups; ++g)
       for (unsigned lanes = redo[g]; lanes != 0; lanes &= lanes - 1) {
         const int l = 8 * g + std::countr_zero(lanes);
         v[i + l] = factor * LibraryLog10(operands[l]);
+        if (copy != nullptr) copy[i + l] = v[i + l];
       }
     i += 8 * groups;
   }
-  LibraryLevels(v + i, count - i, factor);
+  LibraryLevels(v + i, count - i, factor, copy ? copy + i : nullptr);
 }
 
 #define ZV_AVX512 inline __attribute__((always_inline, target("avx512f")))
@@ -220,11 +231,13 @@ ZV_AVX512 __m512 Join(__m256 lo, __m256 hi) {
 }
 
 // Sixteen levels, as EightLevels.
-ZV_AVX512 unsigned SixteenLevels(float* v, float* operands, __m512 factor) {
+ZV_AVX512 unsigned SixteenLevels(float* v, float* copy, float* operands, __m512 factor) {
   const __m512 one = _mm512_set1_ps(1.0f);
   const __m512 in = _mm512_loadu_ps(v);
   if (_mm512_cmp_ps_mask(in, one, _CMP_LE_OQ) == 0xffff) {
-    _mm512_storeu_ps(v, _mm512_mul_ps(factor, _mm512_setzero_ps()));
+    const __m512 zero = _mm512_mul_ps(factor, _mm512_setzero_ps());
+    _mm512_storeu_ps(v, zero);
+    if (copy != nullptr) _mm512_storeu_ps(copy, zero);
     return 0;
   }
   const __m512 x = _mm512_max_ps(one, in);
@@ -256,11 +269,14 @@ ZV_AVX512 unsigned SixteenLevels(float* v, float* operands, __m512 factor) {
       _mm512_castsi512_ps(_mm512_mask_add_epi32(below, up, rBits, _mm512_set1_epi32(1)));
   const __m512 g = Combine(y, r);
   const __mmask16 differ = _mm512_cmp_ps_mask(g, Combine(y, other), _CMP_NEQ_UQ);
-  _mm512_storeu_ps(v, _mm512_mul_ps(factor, g));
+  const __m512 level = _mm512_mul_ps(factor, g);
+  _mm512_storeu_ps(v, level);
+  if (copy != nullptr) _mm512_storeu_ps(copy, level);
   return special | (differ & ~sure);
 }
 
-__attribute__((target("avx512f"))) void Avx512Levels(float* v, int count, float factor) {
+__attribute__((target("avx512f"))) void Avx512Levels(float* v, int count, float factor,
+                                                     float* copy) {
   const __m512 f = _mm512_set1_ps(factor);
   constexpr int kGroups = 32;  // sixteen levels each
   uint16_t redo[kGroups];
@@ -269,15 +285,17 @@ __attribute__((target("avx512f"))) void Avx512Levels(float* v, int count, float 
   while (i + 16 <= count) {
     const int groups = std::min(kGroups, (count - i) / 16);
     for (int g = 0; g < groups; ++g)
-      redo[g] = static_cast<uint16_t>(SixteenLevels(v + i + 16 * g, operands + 16 * g, f));
+      redo[g] = static_cast<uint16_t>(
+          SixteenLevels(v + i + 16 * g, copy ? copy + i + 16 * g : nullptr, operands + 16 * g, f));
     for (int g = 0; g < groups; ++g)
       for (unsigned lanes = redo[g]; lanes != 0; lanes &= lanes - 1) {
         const int l = 16 * g + std::countr_zero(lanes);
         v[i + l] = factor * LibraryLog10(operands[l]);
+        if (copy != nullptr) copy[i + l] = v[i + l];
       }
     i += 16 * groups;
   }
-  LibraryLevels(v + i, count - i, factor);
+  LibraryLevels(v + i, count - i, factor, copy ? copy + i : nullptr);
 }
 
 // Whether a vector path gives the library's results: levels from 1 to 2^41
@@ -295,7 +313,7 @@ bool AgreesWithLibrary(Levels* levels) {
     probe[i] = std::bit_cast<float>(((127u + k) << 23) | mantissa);
     mine[i] = probe[i];
   }
-  levels(mine, kCount, 1.0f);
+  levels(mine, kCount, 1.0f, nullptr);
   for (int i = 0; i < kCount; ++i)
     if (std::bit_cast<uint32_t>(mine[i]) != std::bit_cast<uint32_t>(std::log10(probe[i])))
       return false;
@@ -350,13 +368,13 @@ LevelPath ChosenLevelPath() {
   return chosen;
 }
 
-void Log10Levels(LevelPath path, float* v, int count, float factor) {
-  PathLevels(path)(v, count, factor);
+void Log10Levels(LevelPath path, float* v, int count, float factor, float* copy) {
+  PathLevels(path)(v, count, factor, copy);
 }
 
-void Log10Levels(float* v, int count, float factor) {
+void Log10Levels(float* v, int count, float factor, float* copy) {
   static Levels* const levels = PathLevels(ChosenLevelPath());
-  levels(v, count, factor);
+  levels(v, count, factor, copy);
 }
 
 }  // namespace zorvane

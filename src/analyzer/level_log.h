@@ -5,8 +5,9 @@
 namespace zorvane {
 
 // v[i] = factor * log10(max(v[i], 1)) for i = 0..count-1 (as floats, with
-// std::log10 of a float), in place.
-void Log10Levels(float* v, int count, float factor);
+// std::log10 of a float), in place, and the same into copy[0..count-1] when
+// copy is given.
+void Log10Levels(float* v, int count, float factor, float* copy = nullptr);
 
 // The ways Log10Levels can take: the library's call per level, or vector
 // steps eight (AVX2) or sixteen (AVX-512) levels at a time. It takes the
@@ -17,6 +18,6 @@ enum class LevelPath { Library, Avx2, Avx512 };
 bool LevelPathAvailable(LevelPath path);
 LevelPath ChosenLevelPath();
 // The conversion by the given path (which must be available).
-void Log10Levels(LevelPath path, float* v, int count, float factor);
+void Log10Levels(LevelPath path, float* v, int count, float factor, float* copy = nullptr);
 
 }  // namespace zorvane

@@ -257,6 +257,11 @@ void TZorvaneForm::ScaleSpectrumLevels() {
   const int n = BlockSize(S);
   // In "LOG 10" a decibel is two display units, two pixels at "10 dB" per
   // division, as the scale labels and the cursor readout count them.
+  if (S.VerticalAxisMode == 2 && S.HoldMode != 2 && S.HoldMode != 3) {
+    // "NORM": the levels go to the hold array as they are made.
+    Log10Levels(S.Spectrum + 1, n, 20.0f, S.HoldSpectrum + 1);
+    return;
+  }
   ConvertLevels(S.Spectrum, n, S.VerticalAxisMode, 20.0f, 8.0f, 0.001f);
   ApplyHold(S, n);
 }

@@ -167,12 +167,19 @@ TEST(DecibelConversion, EveryPathGivesTheLibrarysLog10BitForBit) {
   for (LevelPath path : {LevelPath::Library, LevelPath::Avx2, LevelPath::Avx512}) {
     if (!LevelPathAvailable(path)) continue;
     for (float factor : {20.0f, 10.0f}) {
-      std::vector<float> v = x;
-      Log10Levels(path, v.data(), static_cast<int>(v.size()) - 3, factor);
-      for (size_t i = 0; i + 3 < x.size(); ++i)
+      // With 10, the levels also go to a copy, which must hold the same.
+      std::vector<float> v = x, copy(x.size(), -1.0f);
+      Log10Levels(path, v.data(), static_cast<int>(v.size()) - 3, factor,
+                  factor == 10.0f ? copy.data() : nullptr);
+      for (size_t i = 0; i + 3 < x.size(); ++i) {
         ASSERT_EQ(std::bit_cast<uint32_t>(v[i]),
                   std::bit_cast<uint32_t>(factor * std::log10(std::max(x[i], 1.0f))))
             << "path " << static_cast<int>(path) << ", level " << x[i];
+        if (factor == 10.0f) {
+          ASSERT_EQ(std::bit_cast<uint32_t>(copy[i]), std::bit_cast<uint32_t>(v[i]));
+        }
+      }
+      EXPECT_EQ(copy.back(), -1.0f) << "nothing written past the count";
     }
   }
 }
