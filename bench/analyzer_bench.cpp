@@ -2,7 +2,8 @@
 // (MEASURE and PATIENT plans, in thread processor time); one whole block
 // (convert, window and transform, peak, scale, render) and one block of the
 // running processing cycle at every size and rate, each measured against its
-// real-time duration.
+// real-time duration; one block as batch analysis runs it, and the decibel
+// conversion by each of its paths.
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 #include <unistd.h>
@@ -19,9 +20,11 @@
 #include <vector>
 
 #include "analyzer/Graphicinterpolate.h"
+#include "analyzer/level_log.h"
 #include "app/Zorvane.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/loopback/loopback.h"
+#include "readouts/readouts.h"
 
 namespace zorvane {
 namespace {
@@ -155,6 +158,19 @@ struct Instrument {
   std::unique_ptr<TZorvaneForm> form;
 };
 
+// 16-bit mono samples of a tone in noise, into capture buffer A where the
+// conversion takes block samples 1..n from: loud enough that every bin stands
+// above the decibel scale's floor, so each level needs its logarithm.
+void FillToneInNoise(AppState& S, int n) {
+  std::mt19937 rng(3);
+  std::normal_distribution<double> noise(0.0, 30.0);
+  for (int j = 1; j <= n; ++j) {
+    const auto v = static_cast<int16_t>(std::lround(6000.0 * std::sin(0.2 * j) + noise(rng)));
+    S.CaptureBufferA[120 + 2 * j] = static_cast<uint8_t>(v & 0xFF);
+    S.CaptureBufferA[121 + 2 * j] = static_cast<uint8_t>((static_cast<uint16_t>(v) >> 8) & 0xFF);
+  }
+}
+
 // One block as the processing cycle runs it in the frequency display:
 // 16-bit mono capture of a tone with noise, Blackman window, gain 10, dB,
 // average over 20 blocks, linear axis, line graph with two markers.
@@ -172,13 +188,7 @@ void BM_WholeBlock(benchmark::State& state) {
   f.Mkr1Btn->Click();
   f.Mkr2Btn->Click();
   f.Mkr2ScrollBar->SetPosition(300);
-  std::mt19937 rng(3);
-  std::normal_distribution<double> noise(0.0, 30.0);
-  for (int j = 1; j <= n; ++j) {
-    const auto v = static_cast<int16_t>(std::lround(6000.0 * std::sin(0.2 * j) + noise(rng)));
-    S.CaptureBufferA[120 + 2 * j] = static_cast<uint8_t>(v & 0xFF);
-    S.CaptureBufferA[121 + 2 * j] = static_cast<uint8_t>((static_cast<uint16_t>(v) >> 8) & 0xFF);
-  }
+  FillToneInNoise(S, n);
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     ConvertSamples(S.BytesPerSample, 2, n, S.ChannelSelect, S.SampleBlock, S.CaptureBufferA,
@@ -204,6 +214,84 @@ void BM_WholeBlock(benchmark::State& state) {
 BENCHMARK(BM_WholeBlock)
     ->ArgNames({"n", "mode"})
     ->ArgsProduct({{1024, 2048, 4096, 8192}, {1, 2, 3}});
+
+// One block of the processing cycle as batch analysis runs it, where only the
+// last frame is drawn: conversion, window and transform, peak, decibels and
+// hold (normal, average over 20 blocks or peak: the hold argument), with the
+// readouts measuring or not (as analyze runs them without and with
+// --distortion), in the thread's processor time. The label gives the time
+// per block and per sample, and the decibel conversion's path.
+void BM_BatchBlock(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  Instrument inst;
+  TZorvaneForm& f = *inst.form;
+  AppState& S = f.S;
+  char item[16];
+  std::snprintf(item, sizeof item, "N%d1", n);
+  f.Find(item)->Click();
+  for (int click = 1; click < state.range(1); ++click) f.NormalBtn->Click();
+  f.Readouts->SetMeasuring(state.range(2) != 0);
+  S.DrawLastFrameOnly = 1;
+  FillToneInNoise(S, n);
+  if (S.TransformSize != n || S.HoldMode != state.range(1)) {
+    state.SkipWithError("size or hold not taken");
+    return;
+  }
+  const double t0 = ThreadSeconds();
+  for (auto _ : state) {
+    ConvertSamples(S.BytesPerSample, 2, n, S.ChannelSelect, S.SampleBlock, S.CaptureBufferA,
+                   S.CaptureBufferB);
+    f.AnalyseSampleBlock();
+    benchmark::ClobberMemory();
+  }
+  const double perBlock = (ThreadSeconds() - t0) / static_cast<double>(state.iterations());
+  static const char* const kPaths[] = {"library", "AVX2", "AVX-512"};
+  char text[128];
+  std::snprintf(text, sizeof text, "%.2f us per block, %.2f ns per sample (thread CPU), %s dB",
+                perBlock * 1e6, perBlock * 1e9 / n, kPaths[static_cast<int>(ChosenLevelPath())]);
+  state.SetLabel(text);
+  state.counters["us_per_block"] = perBlock * 1e6;
+}
+BENCHMARK(BM_BatchBlock)
+    ->ArgNames({"n", "hold", "readouts"})
+    ->ArgsProduct({{1024, 2048, 4096, 8192}, {1, 2, 3}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+
+// The decibel conversion of one block's levels by each path against the C
+// library's log10 per level, in the thread's processor time: levels spread
+// over nine decades above 1 (as a spectrum's bins are), and a block that is
+// half below 1 (the floor of a quiet recording).
+void BM_DecibelLevels(benchmark::State& state) {
+  const auto path = static_cast<LevelPath>(state.range(0));
+  if (!LevelPathAvailable(path)) {
+    state.SkipWithError("path not available here");
+    return;
+  }
+  constexpr int kN = 8192;
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> decades(0.0, 9.0);
+  std::vector<float> levels(kN);
+  for (int i = 0; i < kN; ++i)
+    levels[i] =
+        static_cast<float>(std::pow(10.0, decades(rng)) * (state.range(1) && i % 2 ? 0.1 : 1));
+  std::vector<float> v(kN);
+  double seconds = 0.0;
+  for (auto _ : state) {
+    std::copy(levels.begin(), levels.end(), v.begin());
+    const double t0 = ThreadSeconds();
+    Log10Levels(path, v.data(), kN, 20.0f);
+    seconds += ThreadSeconds() - t0;
+    benchmark::DoNotOptimize(v.data());
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f ns per level (thread CPU)",
+                seconds * 1e9 / (static_cast<double>(state.iterations()) * kN));
+  state.SetLabel(text);
+}
+BENCHMARK(BM_DecibelLevels)
+    ->ArgNames({"path", "half_below_1"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 
 // The processing cycle itself: SINGLE with the sound card as source runs the
 // acquisition loop for eight blocks (capture waits on the virtual clock,

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "analyzer/Graphicinterpolate.h"
+#include "analyzer/lanes.h"
+#include "analyzer/level_log.h"
 #include "app/Zorvane.h"
 
 namespace zorvane {
@@ -52,7 +54,7 @@ void ConvertLevels(float* __restrict v, int count, int axisMode, float log10Fact
                    float linearFactor) {
   switch (axisMode) {
     case 2:
-      for (int k = 1; k <= count; ++k) v[k] = log10Factor * std::log10(std::max(v[k], 1.0f));
+      Log10Levels(v + 1, count, log10Factor);
       break;
     case 1:
       for (int k = 1; k <= count; ++k) v[k] = lnFactor * std::log(std::max(v[k], 1.0f));
@@ -103,8 +105,35 @@ int LargestBinPerPoint(const float* y, int available, float limit, float step, f
   return count;
 }
 
+// The element of first..last that a scan keeping the first value to exceed
+// everything before it (and 0) ends on: the first of the largest values, if
+// that is above 0; 0 when there is none (NaNs never count). Found as the
+// largest value, eight at a time, then its first place.
+int FirstLargest(const float* v, int first, int last) {
+  using namespace lanes;
+  float largest = 0.0f;
+  int k = first;
+  if (last - first + 1 >= 8) {
+    F4 a = {}, b = {};
+    for (; k + 7 <= last; k += 8) {
+      const F4 x = ZV_LOAD(F4, v + k), y = ZV_LOAD(F4, v + k + 4);
+      a = x > a ? x : a;
+      b = y > b ? y : b;
+    }
+    a = b > a ? b : a;
+    for (int l = 0; l < 4; ++l) largest = std::max(largest, a[l]);
+  }
+  for (; k <= last; ++k)
+    if (v[k] > largest) largest = v[k];
+  if (!(largest > 0.0f)) return 0;
+  for (k = first; v[k] != largest; ++k) {
+  }
+  return k;
+}
+
 // Normal, average or peak hold of elements 1..count into the hold array.
 void ApplyHold(AppState& S, int count) {
+  using namespace lanes;
   const float* __restrict sp = S.Spectrum;
   float* __restrict hold = S.HoldSpectrum;
   if (S.HoldMode == 2) {
@@ -119,21 +148,35 @@ void ApplyHold(AppState& S, int count) {
     }
     auto row = [&](int r) { return rows[1 + (S.AverageRingStart + r - 1) % m].data(); };
     // Running mean of this block and the m before it. The sum is taken in the
-    // order block, row 1, row 2, ... for every element.
-    for (int k = 1; k <= count; ++k) hold[k] = sp[k];
-    for (int r = 1; r <= m; ++r) {
-      const float* __restrict h = row(r);
-      for (int k = 1; k <= count; ++k) hold[k] += h[k];
-    }
+    // order block, row 1, row 2, ... for every element (four elements at a
+    // time, then the rest).
+    const float* h[kHistoryRows];
+    for (int r = 1; r <= m; ++r) h[r] = row(r);
     const float divisor = static_cast<float>(m + 1);
-    for (int k = 1; k <= count; ++k) hold[k] = hold[k] / divisor;
+    const F4 divisors = F4{} + divisor;
+    int k = 1;
+    for (; k + 3 <= count; k += 4) {
+      F4 sum = ZV_LOAD(F4, sp + k);
+      for (int r = 1; r <= m; ++r) sum += ZV_LOAD(F4, h[r] + k);
+      Store(hold + k, sum / divisors);
+    }
+    for (; k <= count; ++k) {
+      float sum = sp[k];
+      for (int r = 1; r <= m; ++r) sum += h[r][k];
+      hold[k] = sum / divisor;
+    }
     // The oldest row becomes the newest.
     if (m >= 1) {
       S.AverageRingStart = (S.AverageRingStart + m - 1) % m;
       std::copy(sp + 1, sp + 1 + count, row(1) + 1);
     }
   } else if (S.HoldMode == 3) {
-    for (int k = 1; k <= count; ++k)
+    int k = 1;
+    for (; k + 3 <= count; k += 4) {
+      const F4 now = ZV_LOAD(F4, sp + k), held = ZV_LOAD(F4, hold + k);
+      Store(hold + k, now > held ? now : held);
+    }
+    for (; k <= count; ++k)
       if (sp[k] > hold[k]) hold[k] = sp[k];
   } else {
     std::copy(sp + 1, sp + 1 + count, hold + 1);
@@ -197,14 +240,7 @@ float TZorvaneForm::FindPeakFrequency(const float* spectrum, int n, int sizeFact
   // would otherwise reach element n/2 + 1).
   auto P = [spectrum, n](int k) { return k <= 0 || k > n / 2 ? 0.0f : spectrum[k]; };
   const int first = std::max(lo + 1, 1), last = std::min(hi + 1, n / 2);
-  float peak = 0.0f;
-  int p = 0;
-  for (int k = first; k <= last; ++k) {
-    if (spectrum[k] - peak > 0.0f) {
-      peak = spectrum[k];
-      p = k;
-    }
-  }
+  const int p = FirstLargest(spectrum, first, last);
   if (p == 0) return 0.0f;
   const float sum = P(p - 1) + P(p) + P(p + 1);
   const float delta = sum == 0.0f ? 0.0f : 1.0186020f * (P(p + 1) - P(p - 1)) / sum;
@@ -221,6 +257,11 @@ void TZorvaneForm::ScaleSpectrumLevels() {
   const int n = BlockSize(S);
   // In "LOG 10" a decibel is two display units, two pixels at "10 dB" per
   // division, as the scale labels and the cursor readout count them.
+  if (S.VerticalAxisMode == 2 && S.HoldMode != 2 && S.HoldMode != 3) {
+    // "NORM": the levels go to the hold array as they are made.
+    Log10Levels(S.Spectrum + 1, n, 20.0f, S.HoldSpectrum + 1);
+    return;
+  }
   ConvertLevels(S.Spectrum, n, S.VerticalAxisMode, 20.0f, 8.0f, 0.001f);
   ApplyHold(S, n);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <ostream>
+#include <vector>
 
 #include "analyzer/Graphicinterpolate.h"
 #include "app/Zorvane.h"
@@ -46,6 +47,49 @@ struct Coverage {
   bool ReadFailed = false;
 };
 
+// The file's sample data, read ahead in pieces of up to kReadAhead bytes
+// (a few calls into the system for a long file instead of one per block)
+// and handed out in the amounts asked for.
+class DataReader {
+ public:
+  static constexpr size_t kReadAhead = 64 * 1024;
+  DataReader(std::FILE* file, int64_t dataBytes) : file_(file), left_(dataBytes) {}
+
+  // count bytes into to; false (with ReadFailed set) when the file gives
+  // out before them.
+  bool Take(uint8_t* to, int64_t count) {
+    while (count > 0) {
+      if (at_ == end_ && !Refill()) return false;
+      const size_t n = static_cast<size_t>(std::min<int64_t>(count, end_ - at_));
+      std::memcpy(to, piece_.data() + at_, n);
+      at_ += n;
+      to += n;
+      count -= static_cast<int64_t>(n);
+    }
+    return true;
+  }
+
+  int64_t BytesRead = 0;
+  bool ReadFailed = false;
+
+ private:
+  bool Refill() {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(left_, kReadAhead));
+    const size_t got = want > 0 ? std::fread(piece_.data(), 1, want, file_) : 0;
+    BytesRead += static_cast<int64_t>(got);
+    left_ -= static_cast<int64_t>(got);
+    at_ = 0;
+    end_ = got;
+    ReadFailed = got == 0;
+    return !ReadFailed;
+  }
+
+  std::FILE* file_;
+  int64_t left_;
+  std::vector<uint8_t> piece_ = std::vector<uint8_t>(kReadAhead);
+  size_t at_ = 0, end_ = 0;
+};
+
 // Runs the blocks. The data are read once, front to back, in whole units (a
 // stereo frame for "left" and "right", one value for "mono", as the
 // conversion counts them); each block is the last TransformSize units read,
@@ -53,8 +97,8 @@ struct Coverage {
 // processing cycle's own conversion, so a file's bytes mean to a batch run
 // what they mean to the window. A rest shorter than the step is taken by one
 // more block that ends where the data end, so no sample is left out. Stops
-// after maxBlocks blocks (0: no limit), or at a read that returns less than
-// the data hold (a file cut short while it is read).
+// after maxBlocks blocks (0: no limit), or where the file gives fewer bytes
+// than its data should hold (a file cut short while it is read).
 Coverage AnalyseBlocks(TZorvaneForm& form, int overlap, int64_t maxBlocks,
                        const std::function<void(double)>& progress) {
   AppState& S = form.S;
@@ -68,11 +112,12 @@ Coverage AnalyseBlocks(TZorvaneForm& form, int overlap, int64_t maxBlocks,
   const int64_t blockBytes = int64_t{n} * unit;
   // Unit j (1..n) of the block where ConvertSamples takes sample j from.
   uint8_t* const block = S.CaptureBufferA + (bytes == 2 ? kConvertLeadIn : 0) + unit;
+  DataReader data(S.WaveFile, c.Total * unit);
   auto read = [&](uint8_t* to, int64_t count) {
-    const size_t got = std::fread(to, 1, static_cast<size_t>(count), S.WaveFile);
-    c.BytesRead += static_cast<int64_t>(got);
-    c.ReadFailed = static_cast<int64_t>(got) != count;
-    return !c.ReadFailed;
+    const bool ok = data.Take(to, count);
+    c.BytesRead = data.BytesRead;
+    c.ReadFailed = data.ReadFailed;
+    return ok;
   };
   if (!read(block, blockBytes)) return c;
   c.Samples = n;

@@ -30,6 +30,9 @@ void AddReadoutOptions(CLI::App& analyze, ReadoutOptions& o) {
 
 void PrepareReadouts(TZorvaneForm& form, const ReadoutOptions& o) {
   readouts::BlockReadouts& r = *form.Readouts;
+  // Nothing reads the readouts unless they are asked for: the blocks are
+  // then not measured at all.
+  r.SetMeasuring(o.Distortion || !o.Bands.empty());
   r.SetAverage(0);
   r.SetFundamental(o.FundamentalHz);
   r.SetWeighting(!o.Weighting.empty());

@@ -27,7 +27,8 @@ struct ReadoutOptions {
 void AddReadoutOptions(CLI::App& analyze, ReadoutOptions& options);
 
 // Before the run: the readouts average every block, with the options'
-// fundamental, weighting and bands.
+// fundamental, weighting and bands; without --distortion or --bands they
+// measure nothing.
 void PrepareReadouts(TZorvaneForm& form, const ReadoutOptions& options);
 
 // After the run: the figures as NAME = VALUE lines on out (with a line on

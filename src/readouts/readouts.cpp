@@ -45,7 +45,7 @@ BlockReadouts::BlockReadouts() : work_(std::make_unique<Work>()) {}
 BlockReadouts::~BlockReadouts() = default;
 
 void BlockReadouts::AnalyzeBlock(const int32_t* samples, int n, int rate, int bytesPerSample) {
-  if (n < kMinBlock || n > kMaxBlock || rate <= 0) return;
+  if (!measuring_ || n < kMinBlock || n > kMaxBlock || rate <= 0) return;
   Work& w = *work_;
   if (n != n_ || rate != rate_ || bytesPerSample != bytesPerSample_) {
     n_ = n;

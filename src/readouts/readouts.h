@@ -32,6 +32,11 @@ class BlockReadouts {
   // the last starts the averages afresh. Allocates nothing.
   void AnalyzeBlock(const int32_t* samples, int n, int rate, int bytesPerSample);
 
+  // Off, blocks are not measured at all (nor listeners called): for a run
+  // that reads no readout. On by default.
+  void SetMeasuring(bool on) { measuring_ = on; }
+  bool Measuring() const { return measuring_; }
+
   // Settings; each change starts the averages afresh.
   // Blocks in the average, 1..kMaxAverage, or 0 for every block since the
   // averages started (values beyond are clamped).
@@ -95,6 +100,7 @@ class BlockReadouts {
   int average_ = 1;
   double fundamentalHz_ = 0.0;
   bool weighting_ = false;
+  bool measuring_ = true;
   int n_ = 0, rate_ = 0, bytesPerSample_ = 0;
   int next_ = 0;  // ring slot the next block goes to
   std::map<int, std::function<void()>> listeners_;

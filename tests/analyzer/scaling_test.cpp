@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <random>
 #include <tuple>
 #include <vector>
 
+#include "analyzer/level_log.h"
 #include "support/test_support.h"
 
 namespace zorvane {
@@ -118,6 +120,68 @@ TEST_F(Scaling, PeakFrequency) {
   S.Spectrum[1] = 50.0f;
   S.Spectrum[2] = 0.001f;
   EXPECT_EQ(Peak(44100, 2048), 0.0f);
+}
+
+// The search takes the first of the largest values above 0 in the window, as
+// a scan that keeps only a value exceeding everything before it does: peaks
+// planted with equal neighbours (no refinement) among random values, NaNs
+// and an equal later maximum, at the window's ends and anywhere between.
+TEST_F(Scaling, PeakSearchTakesTheFirstOfTheLargestValues) {
+  UseSize(4096);
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> u(0.0f, 1.0f);
+  for (int round = 0; round < 400; ++round) {
+    const int lo = static_cast<int>(rng() % 512);
+    const int hi = std::min(lo + 1 + static_cast<int>(rng() % 4), 512);
+    f.LoFreqScrollBar->SetPosition(lo);
+    f.HiFreqScrollBar->SetPosition(hi);
+    const int first = lo * 4 + 1, last = std::min(hi * 4 + 1, 2048);  // powers end at n/2
+    const bool none = round % 7 == 0;  // nothing above 0 in the window
+    for (int k = 1; k <= 2048; ++k) S.Spectrum[k] = none || round % 3 == 0 ? -u(rng) : u(rng);
+    if (round % 5 == 0) S.Spectrum[first + static_cast<int>(rng() % (last - first + 1))] = NAN;
+    const int p = round % 4 == 0   ? first
+                  : round % 4 == 1 ? last
+                                   : first + static_cast<int>(rng() % (last - first + 1));
+    if (none) {
+      EXPECT_EQ(Peak(44100, 4096), 0.0f) << "nothing above 0 (or NaN)";
+      continue;
+    }
+    S.Spectrum[p] = 2.0f;
+    // Equal neighbours (element 0 and the one above n/2 read as 0).
+    S.Spectrum[p - 1] = S.Spectrum[p + 1] = p == 1 || p == 2048 ? 0.0f : 0.5f;
+    if (p + 3 <= last) S.Spectrum[p + 2 + static_cast<int>(rng() % (last - p - 1))] = 2.0f;
+    EXPECT_FLOAT_EQ(Peak(44100, 4096), (p - 1) * 44100.0f / 4096) << first << ".." << last;
+  }
+}
+
+// Each way of converting levels to decibels gives the library's log10 bit for
+// bit: every mantissa above 1 and 2, a spread of them in every binade above,
+// and what is not above 1 or not finite; counts that leave a part vector.
+TEST(DecibelConversion, EveryPathGivesTheLibrarysLog10BitForBit) {
+  std::vector<float> x;
+  for (uint32_t m = 0; m < (1u << 24); ++m) x.push_back(std::bit_cast<float>((127u << 23) + m));
+  for (uint32_t e = 129; e < 255; ++e)
+    for (uint32_t m = e; m < (1u << 23); m += 1021) x.push_back(std::bit_cast<float>(e << 23 | m));
+  for (float v : {0.0f, -0.0f, -3.0f, 0.5f, 0.99999994f, 1e-40f, INFINITY, -INFINITY, NAN, -NAN})
+    x.push_back(v);
+  for (LevelPath path : {LevelPath::Library, LevelPath::Avx2, LevelPath::Avx512}) {
+    if (!LevelPathAvailable(path)) continue;
+    for (float factor : {20.0f, 10.0f}) {
+      // With 10, the levels also go to a copy, which must hold the same.
+      std::vector<float> v = x, copy(x.size(), -1.0f);
+      Log10Levels(path, v.data(), static_cast<int>(v.size()) - 3, factor,
+                  factor == 10.0f ? copy.data() : nullptr);
+      for (size_t i = 0; i + 3 < x.size(); ++i) {
+        ASSERT_EQ(std::bit_cast<uint32_t>(v[i]),
+                  std::bit_cast<uint32_t>(factor * std::log10(std::max(x[i], 1.0f))))
+            << "path " << static_cast<int>(path) << ", level " << x[i];
+        if (factor == 10.0f) {
+          ASSERT_EQ(std::bit_cast<uint32_t>(copy[i]), std::bit_cast<uint32_t>(v[i]));
+        }
+      }
+      EXPECT_EQ(copy.back(), -1.0f) << "nothing written past the count";
+    }
+  }
 }
 
 TEST_F(Scaling, LogAxisEndsAndBinPicking) {

@@ -130,6 +130,12 @@ TEST_F(ReadoutsTest, TheAverageTakesTheLastBlocksAndAHoldKeepsWhatItShowed) {
   EXPECT_NEAR(level(), 10 * std::log10((3 * 0.25 + 0.0625) / 4), 0.01);
   Feed(1.0, 1, 2048);
   EXPECT_EQ(r.Distortion().blocks, 1) << "another size starts afresh";
+  r.SetMeasuring(false);
+  Feed(1.0, 2, 2048);
+  EXPECT_EQ(r.Distortion().blocks, 1) << "not measuring: the blocks pass unseen";
+  r.SetMeasuring(true);
+  Feed(1.0, 1, 2048);
+  EXPECT_EQ(r.Distortion().blocks, 2);
 }
 
 TEST(ReadoutText, TheRemoteControlRefusesWhatItCannotSetOrShow) {
