@@ -1,14 +1,11 @@
 #include "app/Zorvane.h"
 
-#include "app/configuration.h"
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
-#include "analyzer/Graphicinterpolate.h"
-#include "export/Basepanel2.h"
+#include "app/configuration.h"
 #include "readouts/readouts.h"
 
 namespace zorvane {
@@ -141,7 +138,7 @@ TZorvaneForm::TZorvaneForm(Platform& p, WaveOut& out, WaveIn& in, std::string se
 
   // The companion window, created after the main window as the program
   // starts; it is never shown.
-  BaseForm = std::make_unique<TBaseForm>();
+  CreateBaseForm();
 }
 
 TZorvaneForm::~TZorvaneForm() {

@@ -53,8 +53,12 @@ class TZorvaneForm {
   Bitmap DisplayBitmap;
   Bitmap WaterfallBitmap;
   bool FrequencyEditSeen = false;
-  // The companion window the exported graphic is composed on.
-  std::unique_ptr<TBaseForm> BaseForm;
+  // The companion window the exported graphic is composed on (made and
+  // freed where it is defined, with the export commands).
+  struct BaseFormDeleter {
+    void operator()(TBaseForm* form) const;
+  };
+  std::unique_ptr<TBaseForm, BaseFormDeleter> BaseForm;
   // Distortion, noise and band readouts of every analysed block, shown
   // beside the form (in windows of their own, the command line and the
   // remote control), never on it.
@@ -302,6 +306,7 @@ class TZorvaneForm {
   std::string DevicesInUse() const;
 
   // ---- Export and external tools ----
+  void CreateBaseForm();
   void SaveForm1Click();
   void SaveGraphic1Click();
   void SaveBitmap1Click();

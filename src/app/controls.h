@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/bitmap.h"
+#include "platform/timer.h"
 
 namespace zorvane {
 
@@ -33,7 +34,7 @@ enum class ControlKind {
 
 enum class MouseButton { Left, Right, Middle };
 
-class Control {
+class Control : public TimerModel {
  public:
   Control(std::string name, ControlKind kind, Control* parent = nullptr);
   Control(const Control&) = delete;
@@ -51,7 +52,7 @@ class Control {
   void SetFontColor(Color c);
   Color BackColor() const { return color_; }
   void SetColor(Color c);
-  bool Enabled() const { return enabled_; }
+  bool Enabled() const override { return enabled_; }
   void SetEnabled(bool e);
   bool Visible() const { return visible_; }
   void SetVisible(bool v);
@@ -127,10 +128,13 @@ class Control {
   void SelectAll();
 
   // Timers.
-  int Interval() const { return interval_; }
+  int Interval() const override { return interval_; }
   void SetInterval(int ms);
   // The runtime watches this to restart a timer's period.
-  uint64_t TimerGeneration() const { return timerGeneration_; }
+  uint64_t TimerGeneration() const override { return timerGeneration_; }
+  void Fire() override {
+    if (OnTimer) OnTimer();
+  }
 
   // Events (wired by the form like a form description).
   std::function<void()> OnClick;

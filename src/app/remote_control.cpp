@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "app/state_fields.h"
-#include "export/image_files.h"
 #include "measure/log_sweep_model.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/image_files.h"
 #include "readouts/readout_text.h"
 
 namespace zorvane {

@@ -11,8 +11,8 @@
 #include "analyzer/Graphicinterpolate.h"
 #include "app/Zorvane.h"
 #include "export/data_export.h"
-#include "export/image_files.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/image_files.h"
 #include "platform/loopback/loopback.h"
 
 namespace zorvane {

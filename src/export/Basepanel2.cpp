@@ -30,6 +30,10 @@ void Label(Control* c, const std::string& text, Color font, int pixels = kLabelP
 
 }  // namespace
 
+void TZorvaneForm::CreateBaseForm() { BaseForm.reset(new TBaseForm()); }
+
+void TZorvaneForm::BaseFormDeleter::operator()(TBaseForm* form) const { delete form; }
+
 Control* TBaseForm::Add(const std::string& name, ControlKind kind, Control* parent) {
   controls_.push_back(std::make_unique<Control>(name, kind, parent));
   return controls_.back().get();

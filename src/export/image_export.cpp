@@ -9,7 +9,7 @@
 #include "app/Zorvane.h"
 #include "export/Basepanel2.h"
 #include "export/form_image.h"
-#include "export/image_files.h"
+#include "platform/image_files.h"
 
 namespace zorvane {
 

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "export/image_files.h"
+#include "platform/image_files.h"
 
 namespace zorvane::scpi {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "export/Basepanel2.h"
-#include "export/image_files.h"
+#include "platform/image_files.h"
 #include "support/test_support.h"
 
 using namespace zorvane;

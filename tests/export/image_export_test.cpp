@@ -9,7 +9,7 @@
 
 #include "export/Basepanel2.h"
 #include "export/form_font.h"
-#include "export/image_files.h"
+#include "platform/image_files.h"
 #include "support/test_support.h"
 
 using namespace zorvane;

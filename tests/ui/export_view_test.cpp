@@ -16,7 +16,7 @@
 #include <functional>
 
 #include "export/Basepanel2.h"
-#include "export/image_files.h"
+#include "platform/image_files.h"
 #include "support/fake_programs.h"
 #include "ui/window_fixture.h"
 

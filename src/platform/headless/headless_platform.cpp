@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "export/image_files.h"
+#include "platform/image_files.h"
 #include "platform/programs.h"
 
 namespace zorvane {
@@ -63,7 +63,7 @@ void HeadlessPlatform::FireTimers() {
   const int64_t now = NowUs();
   for (size_t i = 0; i < timers_.size(); ++i) {
     TimerSlot& t = timers_[i];
-    Control* c = t.Timer;
+    TimerModel* c = t.Timer;
     if (!c->Enabled() || c->Interval() <= 0) {
       t.Generation = c->TimerGeneration() - 1;  // re-arm on the next enable
       continue;
@@ -75,11 +75,9 @@ void HeadlessPlatform::FireTimers() {
     }
     if (t.Busy || now < t.DueUs) continue;
     t.DueUs = now + static_cast<int64_t>(c->Interval()) * 1000;
-    if (c->OnTimer) {
-      timers_[i].Busy = true;
-      c->OnTimer();
-      timers_[i].Busy = false;
-    }
+    timers_[i].Busy = true;
+    c->Fire();
+    timers_[i].Busy = false;
   }
 }
 
@@ -87,7 +85,7 @@ int64_t HeadlessPlatform::ArmTimers() {
   const int64_t now = NowUs();
   int64_t next = kNoEvent;
   for (TimerSlot& t : timers_) {
-    Control* c = t.Timer;
+    TimerModel* c = t.Timer;
     if (!c->Enabled() || c->Interval() <= 0) continue;
     if (t.Generation != c->TimerGeneration()) {
       t.Generation = c->TimerGeneration();

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
 #include "platform/platform.h"
+#include "platform/timer.h"
 
 namespace zorvane {
 
@@ -57,7 +57,7 @@ class HeadlessPlatform : public Platform {
   bool StartProgram(const std::string& path, const std::vector<std::string>& args) override;
 
   // Timers of the form that this platform fires while pumping.
-  void AddTimer(Control* timer) { timers_.push_back({timer, 0, ~0ull, false}); }
+  void AddTimer(TimerModel* timer) { timers_.push_back({timer, 0, ~0ull, false}); }
   // Lets time pass with nothing else running (the message loop idling).
   void Idle(int ms);
 
@@ -86,7 +86,7 @@ class HeadlessPlatform : public Platform {
 
  private:
   struct TimerSlot {
-    Control* Timer;
+    TimerModel* Timer;
     int64_t DueUs;
     uint64_t Generation;
     bool Busy;

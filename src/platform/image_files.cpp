@@ -1,4 +1,4 @@
-#include "export/image_files.h"
+#include "platform/image_files.h"
 
 #include <algorithm>
 #include <cctype>
