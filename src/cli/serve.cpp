@@ -7,7 +7,7 @@
 #include "platform/headless/headless_platform.h"
 #include "platform/listener.h"
 #include "platform/loopback/loopback.h"
-#include "platform/portaudio/portaudio_devices.h"
+#include "platform/soundcard/sound_card.h"
 #include "scpi/scpi_server.h"
 
 namespace zorvane {
@@ -30,17 +30,19 @@ int RunServe(const ServeOptions& o) {
     return fail(
         "--input-device and --output-device choose sound card devices, not the built-in loopback",
         1);
-  auto choice = std::make_shared<PortAudioDeviceChoice>();
-  if (named && !ChoosePortAudioDevices(o.OutputDevice, o.InputDevice, *choice, error))
-    return fail(error, 1);
+  std::unique_ptr<SoundCard> card;
+  if (option.Choice != AudioOption::Device::Loopback)
+    card = std::make_unique<SoundCard>(option.Library);
+  auto choice = std::make_shared<DeviceChoice>();
+  if (named && !card->Choose(o.OutputDevice, o.InputDevice, *choice, error)) return fail(error, 1);
   std::string description;
   bool system = named;
   if (!named && option.Choice == AudioOption::Device::System) {
-    if (!PortAudioHasDefaultDevices(&description))
+    if (!card->HasDefaultDevices(&description))
       return fail("no sound card found (" + description + ")", 2);
     system = true;
   } else if (!named && option.Choice == AudioOption::Device::Automatic) {
-    system = PortAudioHasDefaultDevices(&description);
+    system = card->HasDefaultDevices(&description);
   }
 
   std::unique_ptr<Listener> listener = ListenTcp(host, port, error);
@@ -53,7 +55,7 @@ int RunServe(const ServeOptions& o) {
   WaveOut* out;
   WaveIn* in;
   if (system) {
-    devices = OpenPortAudioDevices(choice);
+    devices = card->Open(choice);
     out = devices.Out.get();
     in = devices.In.get();
     std::cerr << "zorvane-cli: audio: sound card (" << devices.Description << ")\n";

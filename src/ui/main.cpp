@@ -1,5 +1,6 @@
 // The instrument's window:
-//   zorvane [--audio=system|loopback[:FILTER,...]] [--input-device=NAME] [--output-device=NAME]
+//   zorvane [--audio=system|pulse|portaudio|loopback[:FILTER,...]] [--input-device=NAME]
+//           [--output-device=NAME]
 //           [--listen ADDRESS:PORT [--allow-files DIR]]   also a SCPI server on the network
 #include <CLI/CLI.hpp>
 #include <QApplication>
@@ -11,11 +12,10 @@
 #include "app/Zorvane.h"
 #include "app/audio_devices.h"
 #include "app/version.h"
+#include "measure/log_sweep_model.h"
 #include "platform/audio_option.h"
 #include "platform/loopback/loopback.h"
-#include "platform/portaudio/portaudio_devices.h"
-#include "measure/log_sweep_model.h"
-#include "platform/portaudio/portaudio_duplex.h"
+#include "platform/soundcard/sound_card.h"
 #include "ui/qt_log_sweep_window.h"
 #include "ui/qt_main_window.h"
 #include "ui/qt_platform.h"
@@ -33,9 +33,11 @@ int main(int argc, char** argv) {
   AudioOption option;
   std::string audio, outputDevice, inputDevice, listen, allowFiles;
   cli.add_option("--audio", audio,
-                 "system (the sound card), loopback (built-in cable) or "
-                 "loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], highpass=HZ[/Q], "
-                 "peak=HZ/Q/DB, noise=DBFS; without it the sound card when there is one");
+                 "system (the sound card: PulseAudio when a server answers, else PortAudio), "
+                 "pulse or portaudio (the sound card through that library), loopback (built-in "
+                 "cable) or loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], "
+                 "highpass=HZ[/Q], peak=HZ/Q/DB, noise=DBFS; without it the sound card when "
+                 "there is one");
   const char* deviceHelp =
       "a unique part of the device's name, or its number (zorvane-cli devices)";
   cli.add_option("--output-device", outputDevice, std::string("sound card output: ") + deviceHelp);
@@ -70,16 +72,19 @@ int main(int argc, char** argv) {
 
   std::string description;
   bool system = false;
+  std::unique_ptr<SoundCard> soundCard;
+  if (option.Choice != AudioOption::Device::Loopback)
+    soundCard = std::make_unique<SoundCard>(option.Library);
   if (named) {
     system = true;
   } else if (option.Choice == AudioOption::Device::System) {
-    if (!PortAudioHasDefaultDevices(&description)) {
+    if (!soundCard->HasDefaultDevices(&description)) {
       std::cerr << "zorvane: no sound card found (" << description << ")\n";
       return 2;
     }
     system = true;
   } else if (option.Choice == AudioOption::Device::Automatic) {
-    system = PortAudioHasDefaultDevices(&description);
+    system = soundCard->HasDefaultDevices(&description);
   }
 
   QtPlatform platform;
@@ -89,12 +94,15 @@ int main(int argc, char** argv) {
   WaveIn* in;
   // The devices named on the command line, or else those chosen in the
   // window before (remembered beside the settings file).
-  auto choice = std::make_shared<PortAudioDeviceChoice>();
-  AudioDeviceChooser chooser(PortAudioDeviceList, SettingsFolder() + "/zorvane.conf",
-                             [choice](int output, int input) {
-                               choice->Output = output;
-                               choice->Input = input;
-                             });
+  auto choice = std::make_shared<DeviceChoice>();
+  SoundCard* card = soundCard.get();
+  AudioDeviceChooser chooser(
+      [card] { return card ? card->Devices() : std::vector<AudioDeviceInfo>{}; },
+      SettingsFolder() + "/zorvane.conf",
+      [choice](int output, int input) {
+        choice->Output = output;
+        choice->Input = input;
+      });
   if (system) {
     std::string error;
     std::vector<std::string> notices;
@@ -103,7 +111,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     for (const std::string& notice : notices) std::cerr << "zorvane: " << notice << "\n";
-    devices = OpenPortAudioDevices(choice);
+    devices = soundCard->Open(choice);
     out = devices.Out.get();
     in = devices.In.get();
     std::cerr << "zorvane: audio: sound card (" << devices.Description << ")\n";
@@ -123,9 +131,9 @@ int main(int argc, char** argv) {
     QtMainWindow window(form);
     platform.SetOwner(&window);
     // The log sweep measurement: its own window on the same devices.
-    std::unique_ptr<FullDuplex> card;
-    if (system) card = MakePortAudioDuplex(choice);
-    LogSweepModel measurement(platform, system ? *card : cable->Duplexer());
+    std::unique_ptr<FullDuplex> duplex;
+    if (system) duplex = soundCard->Duplex(choice);
+    LogSweepModel measurement(platform, system ? *duplex : cable->Duplexer());
     measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
     QtLogSweepWindow measurementWindow(measurement);
     form.AttachLogSweep([&measurementWindow] { measurementWindow.Present(); });
