@@ -2,9 +2,14 @@
 //   zorvane [--audio=system|pulse|portaudio|loopback[:FILTER,...]] [--input-device=NAME]
 //           [--output-device=NAME]
 //           [--listen ADDRESS:PORT [--allow-files DIR]]   also a SCPI server on the network
+#include <time.h>
+
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QStyleFactory>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -22,6 +27,33 @@
 #include "ui/qt_scpi.h"
 
 using namespace zorvane;
+
+namespace {
+
+// With ZORVANE_REPORT_FIRST_PAINT set, the wall-clock time at which the
+// window's first paint has been handled goes to standard error as
+// "first paint at SECONDS" (CLOCK_REALTIME), for bench/startup_time.sh.
+class FirstPaintReporter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !seen_) {
+      seen_ = true;
+      // Once the paint in progress has been handled.
+      QTimer::singleShot(0, [] {
+        timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::fprintf(stderr, "first paint at %lld.%09ld\n", static_cast<long long>(now.tv_sec),
+                     now.tv_nsec);
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool seen_ = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Options are read before Qt starts, so that --help and --version need no
@@ -64,6 +96,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
+  FirstPaintReporter firstPaint;
+  if (std::getenv("ZORVANE_REPORT_FIRST_PAINT")) app.installEventFilter(&firstPaint);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   // No display name: Qt would add it to every window title, and the
   // window's caption already names the program.
