@@ -46,6 +46,10 @@ struct InputHandle : Listener {
   std::array<WaveHeader*, kQueueSlots> Queue{};
   uint32_t Head = 0, Tail = 0;
   bool Started = false;
+  // Recording went on with no buffer queued; a loss once a buffer follows
+  // without a reset in between (a gap in one recording, not the pause of a
+  // device nobody is listening to).
+  bool Gap = false;
   Clock::time_point LastData;
 
   std::atomic<uint64_t> Position{0};  // bytes delivered into buffers since the start
@@ -78,8 +82,7 @@ struct InputHandle : Listener {
     uint64_t delivered = 0;
     while (bytes > 0) {
       if (Empty()) {
-        // No buffer queued: the rest is lost.
-        Overruns->fetch_add(1, std::memory_order_relaxed);
+        Gap = true;
         break;
       }
       WaveHeader* hdr = Queue[Head % kQueueSlots];
@@ -245,6 +248,8 @@ class PulseIn : public WaveIn {
     hdr->Flags.fetch_and(~WHDR_DONE, std::memory_order_relaxed);
     hdr->Flags.fetch_or(WHDR_INQUEUE, std::memory_order_relaxed);
     h->Queue[h->Tail++ % kQueueSlots] = hdr;
+    if (h->Gap) overruns_.fetch_add(1, std::memory_order_relaxed);
+    h->Gap = false;
     // Fragments of half this buffer from now on.
     const uint32_t fragment = FragmentFor(*h, hdr->BufferLength);
     if (fragment != h->Fragment) {
@@ -282,6 +287,7 @@ class PulseIn : public WaveIn {
     if (!h) return MMSYSERR_INVALHANDLE;
     LoopLock lock(conn_->Loop());
     h->Started = false;
+    h->Gap = false;
     h->HandBack();
     h->Position.store(0);
     return 0;
