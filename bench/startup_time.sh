@@ -57,7 +57,7 @@ start() {
     [ -n "$painted" ] && break
     sleep 0.01
   done
-  ms="$(awk -v a="$t0" -v b="${painted:-0}" 'BEGIN { printf "%.0f", b > 0 ? (b - a) * 1000 : -1 }')"
+  ms="$(awk -v a="$t0" -v b="${painted:-0}" 'BEGIN { printf "%.0f", (b > 0 ? (b - a) * 1000 : -1) }')"
   sleep 2
   hwm="$(awk '/^VmHWM/ { printf "%.1f", $2 / 1024 }' "/proc/$app/status")"
   kill "$app"
