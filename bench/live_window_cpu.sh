@@ -13,7 +13,7 @@
 # Environment: ZORVANE_BENCH_CARD is the --audio value for the sound card
 # (system, the default, or a backend it names); ZORVANE_BENCH_PIPEWIRE=1 also measures
 # on PipeWire's PulseAudio service, started headless in folders of its own
-# (needs pipewire, pipewire-pulse and wireplumber).
+# (needs pipewire, pipewire-pulse, wireplumber and dbus-run-session).
 #
 # zorvane-cli from the same folder tells where the START button is. Needs
 # Xvfb, xdotool and PulseAudio (scripts/deps.sh installs them).
@@ -34,6 +34,7 @@ pulse_env=()
 pw_pids=()
 cleanup() {
   [ -f "$work/app" ] && kill "$(cat "$work/app")" 2>/dev/null
+  for p in "${pw_pids[@]}"; do pkill -P "$p" 2>/dev/null || true; done
   for p in "${pids[@]}" "${pw_pids[@]}"; do kill "$p" 2>/dev/null || true; done
   if [ ${#pulse_env[@]} -gt 0 ]; then env "${pulse_env[@]}" "$root/scripts/stop-pulse.sh" >/dev/null; fi
   rm -rf "$work"
@@ -60,16 +61,17 @@ card_env=("${pulse_env[@]}" PULSE_SERVER="unix:$work/pulse/run/native" PULSE_SIN
 # sink loaded through the pulse protocol.
 pw_env=()
 if [ "${ZORVANE_BENCH_PIPEWIRE:-0}" = 1 ]; then
-  for tool in pipewire pipewire-pulse wireplumber; do
+  for tool in pipewire pipewire-pulse wireplumber dbus-run-session; do
     command -v "$tool" >/dev/null || { echo "live_window_cpu: $tool is not installed" >&2; exit 1; }
   done
   mkdir -p "$work/pw/xdg" "$work/pw/home" && chmod 700 "$work/pw/xdg"
-  pw_base=(XDG_RUNTIME_DIR="$work/pw/xdg" HOME="$work/pw/home" PIPEWIRE_RUNTIME_DIR="$work/pw/xdg"
-    DBUS_SESSION_BUS_ADDRESS=disabled:)
-  env "${pw_base[@]}" pipewire >"$work/pw/pipewire.log" 2>&1 &
+  pw_base=(XDG_RUNTIME_DIR="$work/pw/xdg" HOME="$work/pw/home" PIPEWIRE_RUNTIME_DIR="$work/pw/xdg")
+  env "${pw_base[@]}" DBUS_SESSION_BUS_ADDRESS=disabled: pipewire >"$work/pw/pipewire.log" 2>&1 &
   pw_pids+=($!)
   sleep 0.5
-  env "${pw_base[@]}" wireplumber >"$work/pw/wireplumber.log" 2>&1 &
+  # The session manager links the streams; it needs a session bus of its own.
+  env -u DISPLAY -u DBUS_SESSION_BUS_ADDRESS "${pw_base[@]}" dbus-run-session -- wireplumber \
+    >"$work/pw/wireplumber.log" 2>&1 &
   pw_pids+=($!)
   env "${pw_base[@]}" pipewire-pulse >"$work/pw/pulse.log" 2>&1 &
   pw_pulse_pid=$!
@@ -79,6 +81,7 @@ if [ "${ZORVANE_BENCH_PIPEWIRE:-0}" = 1 ]; then
   for _ in $(seq 100); do env "${pw_env[@]}" pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   env "${pw_env[@]}" pactl load-module module-null-sink sink_name=zloop rate=44100 >/dev/null
 fi
+# The window's peak resident memory at the end of each run goes with it.
 
 hz="$(getconf CLK_TCK)"
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
@@ -91,8 +94,10 @@ measure() {
   sleep "$seconds"
   a1="$(ticks "$app")"
   [ "$server" = 0 ] || s1="$(ticks "$server")"
-  awk -v a="$((a1 - a0))" -v s="$((s1 - s0))" -v hz="$hz" -v t="$seconds" \
-    'BEGIN { printf "%.3f %.3f\n", 100 * a / hz / t, 100 * s / hz / t }'
+  local hwm
+  hwm="$(awk '/^VmHWM/ { print $2 / 1024 }' "/proc/$app/status")"
+  awk -v a="$((a1 - a0))" -v s="$((s1 - s0))" -v hz="$hz" -v t="$seconds" -v m="$hwm" \
+    'BEGIN { printf "%.3f %.3f %.1f\n", 100 * a / hz / t, 100 * s / hz / t, m }'
 }
 
 # The START button, from the form's geometry: inside the window's 4-pixel
@@ -139,7 +144,8 @@ for r in $(seq "$rounds"); do
       pulse) shares="$(run "$card" "$pulse_pid" "${card_env[@]}")" ;;
       pipewire) shares="$(run "$card" "$pw_pulse_pid" "${pw_env[@]}")" ;;
     esac
-    echo "round $r $c: window $(cut -d' ' -f1 <<<"$shares") %, server $(cut -d' ' -f2 <<<"$shares") %"
+    read -r w s m <<<"$shares"
+    echo "round $r $c: window $w %, server $s %, window's peak resident memory $m MB"
     echo "$c $shares" >>"$work/results"
   done
 done
@@ -148,10 +154,10 @@ share() { awk -v c="$1" -v f="$2" '$1 == c {print $f}' "$work/results" | median;
 cable="$(share cable 2)"
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf 'median of %d rounds of %d s, analyzer running at 44100 Hz / 1024:\n' "$rounds" "$seconds"
-printf '  cable:        window %6.2f %% of a core\n' "$cable"
+printf '  cable:        window %6.2f %% of a core, peak resident %5.1f MB\n' "$cable" "$(share cable 4)"
 for c in "${configs[@]:1}"; do
   window="$(share "$c" 2)"
   server="$(share "$c" 3)"
-  awk -v c="$c" -v w="$window" -v s="$server" -v k="$cable" 'BEGIN {
-    printf "  %-12s  window %6.2f %% of a core, server %5.2f %%; window / cable %.2f\n", c ":", w, s, (k > 0 ? w / k : 0) }'
+  awk -v c="$c" -v w="$window" -v s="$server" -v k="$cable" -v m="$(share "$c" 4)" 'BEGIN {
+    printf "  %-12s  window %6.2f %% of a core, server %5.2f %%; window / cable %.2f; peak resident %5.1f MB\n", c ":", w, s, (k > 0 ? w / k : 0), m }'
 done
