@@ -74,8 +74,9 @@ if [ "${ZORVANE_BENCH_PIPEWIRE:-0}" = 1 ]; then
     >"$work/pw/wireplumber.log" 2>&1 &
   pw_pids+=($!)
   env "${pw_base[@]}" pipewire-pulse >"$work/pw/pulse.log" 2>&1 &
-  pw_pulse_pid=$!
-  pw_pids+=("$pw_pulse_pid")
+  # The server's share is PipeWire's and its PulseAudio service's together.
+  pw_pulse_pid="${pw_pids[0]},$!"
+  pw_pids+=($!)
   pw_env=("${pw_base[@]}" PULSE_SERVER="unix:$work/pw/xdg/pulse/native"
     PULSE_CLIENTCONFIG="$work/pulse/client.conf" PULSE_SINK=zloop PULSE_SOURCE=zloop.monitor)
   for _ in $(seq 100); do env "${pw_env[@]}" pactl info >/dev/null 2>&1 && break; sleep 0.1; done
@@ -84,9 +85,15 @@ fi
 # The window's peak resident memory at the end of each run goes with it.
 
 hz="$(getconf CLK_TCK)"
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# User + system ticks of the processes listed (pids joined by commas).
+ticks() {
+  local t=0 p
+  for p in ${1//,/ }; do t=$((t + $(awk '{print $14 + $15}' "/proc/$p/stat"))); done
+  echo "$t"
+}
 # The processes' processor time over `seconds`, in percent of a core: the
-# window's first, then the sound server's (0 without one).
+# window's first, then the sound server's (0 without one), then the window's
+# peak resident memory in MB.
 measure() {
   local app="$1" server="$2" a0 a1 s0=0 s1=0
   a0="$(ticks "$app")"
