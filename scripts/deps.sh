@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ clang libclang-rt-dev ccache ninja-build pkg-config
   qt6-base-dev libqt6printsupport6
-  portaudio19-dev libasound2-plugins libcli11-dev libsndfile1-dev libsamplerate0-dev libstb-dev
+  portaudio19-dev libpulse-dev libasound2-plugins libcli11-dev libsndfile1-dev libsamplerate0-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   pulseaudio pulseaudio-utils sox ffmpeg
   xvfb xauth xdotool imagemagick python3 python3-numpy python3-scipy

@@ -1,12 +1,13 @@
 // zorvane-cli: the instrument without a window.
-//   zorvane-cli script [--audio=system|loopback[:FILTER,...]] [--input-device=NAME]
+//   zorvane-cli script [--audio=system|pulse|portaudio|loopback[:FILTER,...]] [--input-device=NAME]
 //                      [--output-device=NAME] [FILE]
 //       the remote control (standard input without FILE)
 //   zorvane-cli serve [--audio=...] [--listen ADDRESS:PORT] [--allow-files DIR]
 //       the instrument as a SCPI server on the network
-//   zorvane-cli devices                                   the sound devices PortAudio offers
+//   zorvane-cli devices [--audio=system|pulse|portaudio]  the sound devices on offer
 //   zorvane-cli tone --waveform W --freq HZ --seconds S OUT.wav
-//   zorvane-cli record [--audio=system] --seconds S --rate HZ --channels C [--bits B] OUT.wav
+//   zorvane-cli record [--audio=system|pulse|portaudio] --seconds S --rate HZ --channels C
+//                      [--bits B] OUT.wav
 //   zorvane-cli analyze FILE.wav [options]                a WAV file through the analyzer
 //       (--distortion, --bands: the readouts, analyze_readouts.h)
 //   zorvane-cli measure [--audio=...] [--from HZ] [--to HZ] [--seconds S] [--level DBFS]
@@ -26,12 +27,11 @@
 #include "cli/record.h"
 #include "cli/serve.h"
 #include "cli/tone.h"
+#include "measure/log_sweep_model.h"
 #include "platform/audio_option.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/loopback/loopback.h"
-#include "measure/log_sweep_model.h"
-#include "platform/portaudio/portaudio_devices.h"
-#include "platform/portaudio/portaudio_duplex.h"
+#include "platform/soundcard/sound_card.h"
 
 using namespace zorvane;
 
@@ -39,10 +39,10 @@ namespace {
 
 // The devices named on the command line; false (after saying why) when a
 // name matches no device or several.
-bool ChooseDevices(const std::string& output, const std::string& input,
-                   PortAudioDeviceChoice& choice) {
+bool ChooseDevices(const SoundCard& card, const std::string& output, const std::string& input,
+                   DeviceChoice& choice) {
   std::string error;
-  if (ChoosePortAudioDevices(output, input, choice, error)) return true;
+  if (card.Choose(output, input, choice, error)) return true;
   std::cerr << "zorvane-cli: " << error << "\n";
   return false;
 }
@@ -63,9 +63,12 @@ int RunScript(const std::string& audio, const std::string& file, const std::stri
                  "not the built-in loopback\n";
     return 1;
   }
-  auto choice = std::make_shared<PortAudioDeviceChoice>();
+  std::unique_ptr<SoundCard> soundCard;
+  if (option.Choice != AudioOption::Device::Loopback)
+    soundCard = std::make_unique<SoundCard>(option.Library);
+  auto choice = std::make_shared<DeviceChoice>();
   if (named) {
-    if (!ChooseDevices(outputDevice, inputDevice, *choice)) return 1;
+    if (!ChooseDevices(*soundCard, outputDevice, inputDevice, *choice)) return 1;
     option.Choice = AudioOption::Device::System;
   }
   std::string description;
@@ -73,13 +76,13 @@ int RunScript(const std::string& audio, const std::string& file, const std::stri
   if (named) {
     system = true;
   } else if (option.Choice == AudioOption::Device::System) {
-    if (!PortAudioHasDefaultDevices(&description)) {
+    if (!soundCard->HasDefaultDevices(&description)) {
       std::cerr << "zorvane-cli: no sound card found (" << description << ")\n";
       return 2;
     }
     system = true;
   } else if (option.Choice == AudioOption::Device::Automatic) {
-    system = PortAudioHasDefaultDevices(&description);
+    system = soundCard->HasDefaultDevices(&description);
   }
   HeadlessPlatform platform(!system);
   std::unique_ptr<LoopbackCable> cable;
@@ -87,7 +90,7 @@ int RunScript(const std::string& audio, const std::string& file, const std::stri
   WaveOut* out;
   WaveIn* in;
   if (system) {
-    devices = OpenPortAudioDevices(choice);
+    devices = soundCard->Open(choice);
     out = devices.Out.get();
     in = devices.In.get();
     std::cerr << "zorvane-cli: audio: sound card (" << devices.Description << ")\n";
@@ -117,9 +120,9 @@ int RunScript(const std::string& audio, const std::string& file, const std::stri
       form, platform, [](const std::string& line) { std::cout << line << std::endl; },
       [](const std::string& line) { std::cerr << line << std::endl; });
   // The log sweep measurement on the same devices, through full duplex.
-  std::unique_ptr<FullDuplex> card;
-  if (system) card = MakePortAudioDuplex(choice);
-  LogSweepModel measurement(platform, system ? *card : cable->Duplexer());
+  std::unique_ptr<FullDuplex> duplex;
+  if (system) duplex = soundCard->Duplex(choice);
+  LogSweepModel measurement(platform, system ? *duplex : cable->Duplexer());
   measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
   runner.AttachMeasurement(&measurement);
   const int errors = runner.Run(*input);
@@ -142,9 +145,11 @@ int main(int argc, char** argv) {
   std::string audio, file;
   CLI::App* script = app.add_subcommand("script", "Drive the instrument with a script of commands");
   script->add_option("--audio", audio,
-                     "system (the sound card), loopback (built-in cable) or "
-                     "loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], highpass=HZ[/Q], "
-                     "peak=HZ/Q/DB, delay=MS, poly=A2/A3, noise=DBFS");
+                     "system (the sound card: PulseAudio when a server answers, else PortAudio), "
+                     "pulse or portaudio (the sound card through that library), loopback "
+                     "(built-in cable) or loopback:FILTER[,FILTER...] with gain=DB, "
+                     "lowpass=HZ[/Q], highpass=HZ[/Q], peak=HZ/Q/DB, delay=MS, poly=A2/A3, "
+                     "noise=DBFS");
   std::string outputDevice, inputDevice;
   const char* deviceHelp = "a unique part of the device's name, or its number (see devices)";
   script->add_option("--output-device", outputDevice,
@@ -170,7 +175,13 @@ int main(int argc, char** argv) {
       ->capture_default_str();
 
   CLI::App* devicesCommand =
-      app.add_subcommand("devices", "List the sound devices PortAudio offers, the defaults marked");
+      app.add_subcommand("devices", "List the sound devices on offer, the defaults marked");
+  std::string devicesAudio = "system";
+  const auto cardLibraries = CLI::IsMember({"system", "pulse", "portaudio"});
+  devicesCommand
+      ->add_option("--audio", devicesAudio,
+                   "system (PulseAudio when a server answers, else PortAudio), pulse or portaudio")
+      ->check(cardLibraries);
 
   std::string waveform = "sine", outPath;
   double freq = 1000.0, seconds = 1.0;
@@ -184,8 +195,10 @@ int main(int argc, char** argv) {
   RecordSettings rec;
   std::string recordAudio = "system", recordPath;
   CLI::App* record = app.add_subcommand("record", "Record the sound card's input into a WAV file");
-  record->add_option("--audio", recordAudio, "system (the sound card; the only recording source)")
-      ->check(CLI::IsMember({"system"}));
+  record
+      ->add_option("--audio", recordAudio,
+                   "system, pulse or portaudio (the sound card; the only recording source)")
+      ->check(cardLibraries);
   record->add_option("--seconds", rec.Seconds, "length in seconds")->check(CLI::Range(0.0, 3600.0));
   record->add_option("--rate", rec.Rate, "samples per second")->check(CLI::Range(1000, 192000));
   record->add_option("--channels", rec.Channels, "1 or 2")->check(CLI::IsMember({1, 2}));
@@ -272,11 +285,19 @@ int main(int argc, char** argv) {
   if (playrec->parsed()) return RunPlayRecord(pr, playPath, capturePath, std::cout, std::cerr);
   if (script->parsed()) return RunScript(audio, file, outputDevice, inputDevice);
   if (serve->parsed()) return RunServe(so);
+  // The library --audio names for the commands that only take the sound card.
+  auto library = [](const std::string& audio) {
+    AudioOption option;
+    std::string error;
+    ParseAudioOption(audio, option, error);
+    return option.Library;
+  };
   if (devicesCommand->parsed()) {
-    const std::vector<AudioDeviceInfo> list = PortAudioDeviceList();
+    const SoundCard card(library(devicesAudio));
+    const std::vector<AudioDeviceInfo> list = card.Devices();
     if (list.empty()) {
       std::string description;
-      PortAudioHasDefaultDevices(&description);
+      card.HasDefaultDevices(&description);
       std::cerr << "zorvane-cli: no sound devices (" << description << ")\n";
       return 2;
     }
@@ -285,14 +306,15 @@ int main(int argc, char** argv) {
   }
   if (record->parsed()) {
     std::string description, error;
-    auto choice = std::make_shared<PortAudioDeviceChoice>();
+    const SoundCard card(library(recordAudio));
+    auto choice = std::make_shared<DeviceChoice>();
     if (!inputDevice.empty()) {
-      if (!ChooseDevices("", inputDevice, *choice)) return 1;
-    } else if (!PortAudioHasDefaultDevices(&description)) {
+      if (!ChooseDevices(card, "", inputDevice, *choice)) return 1;
+    } else if (!card.HasDefaultDevices(&description)) {
       std::cerr << "zorvane-cli: no sound card found (" << description << ")\n";
       return 2;
     }
-    AudioDevices devices = OpenPortAudioDevices(choice);
+    AudioDevices devices = card.Open(choice);
     HeadlessPlatform platform(false);
     if (!RecordToFile(*devices.In, platform, rec, recordPath, std::cout, &error)) {
       std::cerr << "zorvane-cli: " << error << "\n";

@@ -11,7 +11,7 @@
 #include "platform/audio_option.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/loopback/loopback.h"
-#include "platform/portaudio/portaudio_duplex.h"
+#include "platform/soundcard/sound_card.h"
 
 namespace zorvane {
 
@@ -40,26 +40,29 @@ int OpenDuplex(const DuplexChoice& choice, Duplex& d, std::ostream& err) {
            "built-in loopback\n";
     return 1;
   }
-  auto devices = std::make_shared<PortAudioDeviceChoice>();
+  std::unique_ptr<SoundCard> card;
+  if (option.Choice != AudioOption::Device::Loopback)
+    card = std::make_unique<SoundCard>(option.Library);
+  auto devices = std::make_shared<DeviceChoice>();
   std::string description;
   bool system = named;
   if (named) {
-    if (!ChoosePortAudioDevices(choice.OutputDevice, choice.InputDevice, *devices, error)) {
+    if (!card->Choose(choice.OutputDevice, choice.InputDevice, *devices, error)) {
       err << "zorvane-cli: " << error << "\n";
       return 1;
     }
   } else if (option.Choice == AudioOption::Device::System) {
-    if (!PortAudioHasDefaultDevices(&description)) {
+    if (!card->HasDefaultDevices(&description)) {
       err << "zorvane-cli: no sound card found (" << description << ")\n";
       return 2;
     }
     system = true;
   } else if (option.Choice == AudioOption::Device::Automatic) {
-    system = PortAudioHasDefaultDevices(&description);
+    system = card->HasDefaultDevices(&description);
   }
   d.Platform = std::make_unique<HeadlessPlatform>(!system);
   if (system) {
-    d.Card = MakePortAudioDuplex(devices);
+    d.Card = card->Duplex(devices);
     d.Device = d.Card.get();
     err << "zorvane-cli: audio: sound card\n";
   } else {

@@ -8,8 +8,7 @@
 #include "platform/headless/headless_platform.h"
 #include "platform/listener.h"
 #include "platform/loopback/loopback.h"
-#include "platform/portaudio/portaudio_devices.h"
-#include "platform/portaudio/portaudio_duplex.h"
+#include "platform/soundcard/sound_card.h"
 #include "scpi/scpi_server.h"
 
 namespace zorvane {
@@ -32,17 +31,19 @@ int RunServe(const ServeOptions& o) {
     return fail(
         "--input-device and --output-device choose sound card devices, not the built-in loopback",
         1);
-  auto choice = std::make_shared<PortAudioDeviceChoice>();
-  if (named && !ChoosePortAudioDevices(o.OutputDevice, o.InputDevice, *choice, error))
-    return fail(error, 1);
+  std::unique_ptr<SoundCard> card;
+  if (option.Choice != AudioOption::Device::Loopback)
+    card = std::make_unique<SoundCard>(option.Library);
+  auto choice = std::make_shared<DeviceChoice>();
+  if (named && !card->Choose(o.OutputDevice, o.InputDevice, *choice, error)) return fail(error, 1);
   std::string description;
   bool system = named;
   if (!named && option.Choice == AudioOption::Device::System) {
-    if (!PortAudioHasDefaultDevices(&description))
+    if (!card->HasDefaultDevices(&description))
       return fail("no sound card found (" + description + ")", 2);
     system = true;
   } else if (!named && option.Choice == AudioOption::Device::Automatic) {
-    system = PortAudioHasDefaultDevices(&description);
+    system = card->HasDefaultDevices(&description);
   }
 
   std::unique_ptr<Listener> listener = ListenTcp(host, port, error);
@@ -55,7 +56,7 @@ int RunServe(const ServeOptions& o) {
   WaveOut* out;
   WaveIn* in;
   if (system) {
-    devices = OpenPortAudioDevices(choice);
+    devices = card->Open(choice);
     out = devices.Out.get();
     in = devices.In.get();
     std::cerr << "zorvane-cli: audio: sound card (" << devices.Description << ")\n";
@@ -71,9 +72,9 @@ int RunServe(const ServeOptions& o) {
   for (Control* t : {form.ChartTimer, form.SweepTimer, form.FileTimer, form.TimeoutTimer})
     platform.AddTimer(t);
   // The log sweep measurement on the same devices, through full duplex.
-  std::unique_ptr<FullDuplex> card;
-  if (system) card = MakePortAudioDuplex(choice);
-  LogSweepModel measurement(platform, system ? *card : cable->Duplexer());
+  std::unique_ptr<FullDuplex> duplex;
+  if (system) duplex = card->Duplex(choice);
+  LogSweepModel measurement(platform, system ? *duplex : cable->Duplexer());
   measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
   scpi::Instrument instrument(form, platform, files);
   instrument.AttachMeasurement(&measurement);

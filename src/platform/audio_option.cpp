@@ -129,16 +129,20 @@ bool Filter(std::string_view text, LoopbackOptions& cable, std::string& why) {
 
 bool ParseAudioOption(std::string_view text, AudioOption& option, std::string& error) {
   option = AudioOption{};
-  if (text == "system") {
+  if (text == "system" || text == "pulse" || text == "portaudio") {
     option.Choice = AudioOption::Device::System;
+    if (text != "system")
+      option.Library = text == "pulse" ? SoundLibrary::Pulse : SoundLibrary::PortAudio;
     return true;
   }
   option.Choice = AudioOption::Device::Loopback;
   if (text == "loopback") return true;
   constexpr std::string_view kChain = "loopback:";
   if (text.substr(0, kChain.size()) != kChain) {
-    error = "--audio must be system, loopback or loopback:FILTER[,FILTER...], not '" +
-            std::string(text) + "'";
+    error =
+        "--audio must be system, pulse, portaudio, loopback or loopback:FILTER[,FILTER...], "
+        "not '" +
+        std::string(text) + "'";
     return false;
   }
   const std::vector<std::string_view> filters = Split(text.substr(kChain.size()), ',');

@@ -1,7 +1,9 @@
 // The --audio option both executables take: which sound device to use and,
 // for the built-in cable, the device under test it simulates.
 //
-//   system                      the sound card (PortAudio's default devices)
+//   system                      the sound card: through the PulseAudio server when
+//                               one answers (PipeWire's included), else PortAudio
+//   pulse, portaudio            the sound card through that library only
 //   loopback                    the built-in cable, straight through
 //   loopback:FILTER[,FILTER...] the cable with a simulated device under test:
 //     gain=DB                   a gain in decibels
@@ -20,9 +22,13 @@
 
 namespace zorvane {
 
+// The library that reaches the sound card.
+enum class SoundLibrary { Automatic, Pulse, PortAudio };
+
 struct AudioOption {
   enum class Device { Automatic, System, Loopback };
   Device Choice = Device::Automatic;  // Automatic: the sound card when there is one
+  SoundLibrary Library = SoundLibrary::Automatic;
   LoopbackOptions Cable;
 };
 

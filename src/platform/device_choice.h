@@ -22,6 +22,16 @@ struct AudioDeviceInfo {
 
 enum class DeviceDirection { Input, Output };
 
+// Which devices the WaveOut/WaveIn open: a device number from the sound
+// library's list, or kDefault for the system's default. A change takes
+// effect at the next Open (format queries included); streams already open
+// stay on their device.
+struct DeviceChoice {
+  static constexpr int kDefault = -1;
+  int Output = kDefault;
+  int Input = kDefault;
+};
+
 // True when the device can be used in that direction.
 bool HasDirection(const AudioDeviceInfo& device, DeviceDirection direction);
 

@@ -105,7 +105,8 @@ class WaveIn {
   // Buffers the backend could not fill in time since the last open.
   virtual uint64_t Overruns() const { return 0; }
   // Called, from whatever thread fills the buffers, each time a buffer is
-  // marked done by recording (not by a reset). Set while no device is open.
+  // marked done by recording (not by a reset), and by some backends each
+  // time recorded bytes reach a buffer. Set while no device is open.
   virtual void SetBufferDoneNotify(std::function<void()> notify) { (void)notify; }
   // How long a sample takes from the device's input to a buffer, in
   // microseconds, on an open handle (0 when unknown).

@@ -1,9 +1,15 @@
 // The instrument's window:
-//   zorvane [--audio=system|loopback[:FILTER,...]] [--input-device=NAME] [--output-device=NAME]
+//   zorvane [--audio=system|pulse|portaudio|loopback[:FILTER,...]] [--input-device=NAME]
+//           [--output-device=NAME]
 //           [--listen ADDRESS:PORT [--allow-files DIR]]   also a SCPI server on the network
+#include <time.h>
+
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QStyleFactory>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -11,17 +17,43 @@
 #include "app/Zorvane.h"
 #include "app/audio_devices.h"
 #include "app/version.h"
+#include "measure/log_sweep_model.h"
 #include "platform/audio_option.h"
 #include "platform/loopback/loopback.h"
-#include "platform/portaudio/portaudio_devices.h"
-#include "measure/log_sweep_model.h"
-#include "platform/portaudio/portaudio_duplex.h"
+#include "platform/soundcard/sound_card.h"
 #include "ui/qt_log_sweep_window.h"
 #include "ui/qt_main_window.h"
 #include "ui/qt_platform.h"
 #include "ui/qt_scpi.h"
 
 using namespace zorvane;
+
+namespace {
+
+// With ZORVANE_REPORT_FIRST_PAINT set, the wall-clock time at which the
+// window's first paint has been handled goes to standard error as
+// "first paint at SECONDS" (CLOCK_REALTIME), for bench/startup_time.sh.
+class FirstPaintReporter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !seen_) {
+      seen_ = true;
+      // Once the paint in progress has been handled.
+      QTimer::singleShot(0, [] {
+        timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::fprintf(stderr, "first paint at %lld.%09ld\n", static_cast<long long>(now.tv_sec),
+                     now.tv_nsec);
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool seen_ = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Options are read before Qt starts, so that --help and --version need no
@@ -33,9 +65,11 @@ int main(int argc, char** argv) {
   AudioOption option;
   std::string audio, outputDevice, inputDevice, listen, allowFiles;
   cli.add_option("--audio", audio,
-                 "system (the sound card), loopback (built-in cable) or "
-                 "loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], highpass=HZ[/Q], "
-                 "peak=HZ/Q/DB, noise=DBFS; without it the sound card when there is one");
+                 "system (the sound card: PulseAudio when a server answers, else PortAudio), "
+                 "pulse or portaudio (the sound card through that library), loopback (built-in "
+                 "cable) or loopback:FILTER[,FILTER...] with gain=DB, lowpass=HZ[/Q], "
+                 "highpass=HZ[/Q], peak=HZ/Q/DB, noise=DBFS; without it the sound card when "
+                 "there is one");
   const char* deviceHelp =
       "a unique part of the device's name, or its number (zorvane-cli devices)";
   cli.add_option("--output-device", outputDevice, std::string("sound card output: ") + deviceHelp);
@@ -62,6 +96,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
+  FirstPaintReporter firstPaint;
+  if (std::getenv("ZORVANE_REPORT_FIRST_PAINT")) app.installEventFilter(&firstPaint);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   // No display name: Qt would add it to every window title, and the
   // window's caption already names the program.
@@ -70,16 +106,19 @@ int main(int argc, char** argv) {
 
   std::string description;
   bool system = false;
+  std::unique_ptr<SoundCard> soundCard;
+  if (option.Choice != AudioOption::Device::Loopback)
+    soundCard = std::make_unique<SoundCard>(option.Library);
   if (named) {
     system = true;
   } else if (option.Choice == AudioOption::Device::System) {
-    if (!PortAudioHasDefaultDevices(&description)) {
+    if (!soundCard->HasDefaultDevices(&description)) {
       std::cerr << "zorvane: no sound card found (" << description << ")\n";
       return 2;
     }
     system = true;
   } else if (option.Choice == AudioOption::Device::Automatic) {
-    system = PortAudioHasDefaultDevices(&description);
+    system = soundCard->HasDefaultDevices(&description);
   }
 
   QtPlatform platform;
@@ -89,12 +128,15 @@ int main(int argc, char** argv) {
   WaveIn* in;
   // The devices named on the command line, or else those chosen in the
   // window before (remembered beside the settings file).
-  auto choice = std::make_shared<PortAudioDeviceChoice>();
-  AudioDeviceChooser chooser(PortAudioDeviceList, SettingsFolder() + "/zorvane.conf",
-                             [choice](int output, int input) {
-                               choice->Output = output;
-                               choice->Input = input;
-                             });
+  auto choice = std::make_shared<DeviceChoice>();
+  SoundCard* card = soundCard.get();
+  AudioDeviceChooser chooser(
+      [card] { return card ? card->Devices() : std::vector<AudioDeviceInfo>{}; },
+      SettingsFolder() + "/zorvane.conf",
+      [choice](int output, int input) {
+        choice->Output = output;
+        choice->Input = input;
+      });
   if (system) {
     std::string error;
     std::vector<std::string> notices;
@@ -103,7 +145,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     for (const std::string& notice : notices) std::cerr << "zorvane: " << notice << "\n";
-    devices = OpenPortAudioDevices(choice);
+    devices = soundCard->Open(choice);
     out = devices.Out.get();
     in = devices.In.get();
     std::cerr << "zorvane: audio: sound card (" << devices.Description << ")\n";
@@ -123,9 +165,9 @@ int main(int argc, char** argv) {
     QtMainWindow window(form);
     platform.SetOwner(&window);
     // The log sweep measurement: its own window on the same devices.
-    std::unique_ptr<FullDuplex> card;
-    if (system) card = MakePortAudioDuplex(choice);
-    LogSweepModel measurement(platform, system ? *card : cable->Duplexer());
+    std::unique_ptr<FullDuplex> duplex;
+    if (system) duplex = soundCard->Duplex(choice);
+    LogSweepModel measurement(platform, system ? *duplex : cable->Duplexer());
     measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
     QtLogSweepWindow measurementWindow(measurement);
     form.AttachLogSweep([&measurementWindow] { measurementWindow.Present(); });

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end choice of devices: two more PulseAudio null sinks, "zdev_a" and
-# "zdev_b", reached through ALSA devices defined in an .asoundrc in the
-# test's own home (a "type pulse" PCM for each sink and each monitor, with a
-# hint so that PortAudio lists them). zorvane-cli must list them, play its
-# tone into sink A when told to, and its analyzer must find the tone on A's
-# monitor and not on B's. Devices that refuse every format (PCMs of a sink
+# "zdev_b". Through PortAudio (--audio=portaudio) they are reached through
+# ALSA devices defined in an .asoundrc in the test's own home (a "type pulse"
+# PCM for each sink and each monitor, with a hint so that PortAudio lists
+# them); through the PulseAudio backend by their own names. Either way
+# zorvane-cli must list them, play its tone into sink A when told to, and its
+# analyzer must find the tone on A's monitor and not on B's. Devices that refuse every format (PCMs of a sink
 # that does not exist) must give the generator's and the analyzer's
 # described failures when they are chosen, never a crash. A name that
 # matches nothing ends the program with status 1 and the candidates listed.
@@ -74,23 +75,30 @@ fail() {
   failures=$((failures + 1))
 }
 
-list=$(run devices 2> "$work/devices.err")
-echo "$list" | sed 's/^/  devices: /'
-for name in zdev_a_out zdev_a_in zdev_b_out zdev_b_in; do
-  echo "$list" | grep -q " $name\$\| $name  " || fail "zorvane-cli devices does not list $name"
-done
-[ $failures -eq 0 ] || { cat "$work/devices.err"; exit 1; }
+# listed AUDIO NAME...: `devices --audio=AUDIO` lists every NAME.
+listed() {
+  local audio=$1 list name
+  shift
+  list=$(run devices --audio="$audio" 2> "$work/devices.err")
+  echo "$list" | sed "s/^/  devices ($audio): /"
+  for name in "$@"; do
+    echo "$list" | grep -q " $name\$\| $name  " || fail "zorvane-cli devices does not list $name"
+  done
+  [ $failures -eq 0 ] || { cat "$work/devices.err"; exit 1; }
+}
+listed portaudio zdev_a_out zdev_a_in zdev_b_out zdev_b_in
+listed pulse zdev_a zdev_a.monitor zdev_b zdev_b.monitor
 
-# analyze NAME INPUT SEEN|UNSEEN: the tone of 1000 Hz into sink A, the
-# analyzer on the INPUT device.
+# analyze NAME AUDIO OUTPUT INPUT SEEN|UNSEEN: the tone of 1000 Hz into sink
+# A, the analyzer on the INPUT device.
 analyze() {
-  local name=$1 input=$2 expect=$3 out rc
+  local name=$1 audio=$2 output=$3 input=$4 expect=$5 out rc
   printf '%s\n' "click N441001" "click Mic1" "click OutputBtn" \
     'key FrequencyDisplay \b\b\b\b\b\b\b\b1000\r' "click StartBtn" "wait 2500" \
     "get PeakFreq.Caption" "wait 1500" "get PeakFreq.Caption" "click StartBtn" \
     "click OutputBtn" "quit" > "$work/$name.zvs"
-  out=$(run script --output-device=zdev_a_out --input-device="$input" "$work/$name.zvs" \
-    2> "$work/$name.err")
+  out=$(run script --audio="$audio" --output-device="$output" --input-device="$input" \
+    "$work/$name.zvs" 2> "$work/$name.err")
   rc=$?
   echo "$out" | sed "s/^/  $name: /"
   if [ $rc -ne 0 ] || echo "$out" | grep -q '^message'; then
@@ -98,7 +106,7 @@ analyze() {
     sed "s/^/  $name stderr: /" "$work/$name.err"
     return
   fi
-  grep -q 'zdev_a_out' "$work/$name.err" && grep -q "$input" "$work/$name.err" ||
+  grep -q "$output" "$work/$name.err" && grep -q "$input" "$work/$name.err" ||
     fail "$name: the devices in use are not the ones chosen: $(head -1 "$work/$name.err")"
   local peak
   peak=$(echo "$out" | sed -n 's/^PeakFreq.Caption = //p' | tail -1)
@@ -110,15 +118,17 @@ analyze() {
   fi
 }
 
-analyze matching zdev_a_in seen
-analyze other zdev_b_in unseen
+analyze matching portaudio zdev_a_out zdev_a_in seen
+analyze other portaudio zdev_a_out zdev_b_in unseen
+analyze pulse_matching pulse zdev_a zdev_a.monitor seen
+analyze pulse_other pulse zdev_a zdev_b.monitor unseen
 
 # refused NAME OPTION SCRIPT MESSAGE: the chosen device refuses the format;
 # the first message must be the described one, and the program must end.
 refused() {
   local name=$1 option=$2 steps=$3 message=$4 out rc first
   printf "$steps" > "$work/$name.zvs"
-  out=$(run script "$option" "$work/$name.zvs" 2> "$work/$name.err")
+  out=$(run script --audio=portaudio "$option" "$work/$name.zvs" 2> "$work/$name.err")
   rc=$?
   first=$(echo "$out" | grep -m1 '^message')
   if [ $rc -gt 1 ] || [ "$first" != "message [Wave Device Message] $message" ] ||
@@ -134,14 +144,16 @@ refused refused_input --input-device=zgone_in 'click StartBtn\nwait 1000\nquit\n
   "Could not open the input wave device"
 
 # A name that matches nothing, or more than one device.
-out=$(run script --input-device=zdev_c < /dev/null 2>&1)
-rc=$?
-[ $rc -eq 1 ] && echo "$out" | grep -q "no input device matches 'zdev_c'.*zdev_b_in" &&
-  echo "ok   unknown name: $out" || fail "an unknown name gave status $rc: $out"
-out=$(run script --output-device=zdev_ < /dev/null 2>&1)
-rc=$?
-[ $rc -eq 1 ] && echo "$out" | grep -q "matches more than one output device" &&
-  echo "ok   ambiguous name: $out" || fail "an ambiguous name gave status $rc: $out"
+for audio in portaudio pulse; do
+  out=$(run script --audio=$audio --input-device=zdev_c < /dev/null 2>&1)
+  rc=$?
+  [ $rc -eq 1 ] && echo "$out" | grep -q "no input device matches 'zdev_c'.*zdev_b" &&
+    echo "ok   unknown name ($audio): $out" || fail "an unknown name gave status $rc: $out"
+  out=$(run script --audio=$audio --output-device=zdev_ < /dev/null 2>&1)
+  rc=$?
+  [ $rc -eq 1 ] && echo "$out" | grep -q "matches more than one output device" &&
+    echo "ok   ambiguous name ($audio): $out" || fail "an ambiguous name gave status $rc: $out"
+done
 
 if [ $failures -ne 0 ]; then
   echo "$failures check(s) failed"

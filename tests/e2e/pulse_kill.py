@@ -4,13 +4,14 @@
 For each scenario (the analyzer running, a sweep running, the generator's
 tone playing while its waveform changes) this starts a PulseAudio server of
 its own (never the one the other tests share), runs `zorvane-cli script
---audio=system` against it, and kills the server by its pid at a random
+--audio=AUDIO` against it (system: the PulseAudio backend, the server being
+there; portaudio: PortAudio through ALSA's pulse plug-in), and kills the server by its pid at a random
 moment once the scenario runs. Every run must show a "Wave Device Message"
 and end within two seconds of the kill; a run that does not end within its
 time-out fails (it would have hung). Prints one line per run and the slowest
 answer per scenario.
 
-usage: pulse_kill.py ZORVANE_CLI [RUNS_PER_SCENARIO]
+usage: pulse_kill.py ZORVANE_CLI [RUNS_PER_SCENARIO [AUDIO]]
 Exits 77 (skipped) without pulseaudio.
 """
 import os
@@ -75,14 +76,14 @@ class Server:
         subprocess.run([STOP], env=self.env, stdout=subprocess.DEVNULL)
 
 
-def run_once(cli, scenario, delay, root):
+def run_once(cli, audio, scenario, delay, root):
     """One run: (verdict or None, seconds from the kill to the end, first message)."""
     server = Server(root)
     script = os.path.join(root, "script.zvs")
     with open(script, "w") as f:
         f.write("\n".join(SCENARIOS[scenario] + ["quit"]) + "\n")
     lines = []  # (time, line)
-    proc = subprocess.Popen([cli, "script", "--audio=system", script], env=server.env,
+    proc = subprocess.Popen([cli, "script", "--audio=" + audio, script], env=server.env,
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     running = threading.Event()
 
@@ -131,6 +132,7 @@ def main():
         sys.exit(__doc__)
     cli = sys.argv[1]
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+    audio = sys.argv[3] if len(sys.argv) > 3 else "system"
     if not shutil.which("pulseaudio") or not shutil.which("pactl"):
         print("skipped: pulseaudio is not installed")
         sys.exit(77)
@@ -143,7 +145,7 @@ def main():
         for i in range(runs):
             delay = rng.uniform(0.3, 2.5)
             with tempfile.TemporaryDirectory(prefix="zorvane-kill-") as root:
-                verdict, ended, message = run_once(cli, scenario, delay, root)
+                verdict, ended, message = run_once(cli, audio, scenario, delay, root)
             slowest = max(slowest, ended)
             if verdict:
                 failures += 1

@@ -12,8 +12,14 @@ using namespace zorvane;
 TEST(AudioOption, DevicesAndFilterChains) {
   AudioOption o;
   std::string error;
-  ASSERT_TRUE(ParseAudioOption("system", o, error));
-  EXPECT_EQ(o.Choice, AudioOption::Device::System);
+  // The sound card, through whichever library answers or the one named.
+  for (auto [text, library] : {std::pair{"system", SoundLibrary::Automatic},
+                               {"pulse", SoundLibrary::Pulse},
+                               {"portaudio", SoundLibrary::PortAudio}}) {
+    ASSERT_TRUE(ParseAudioOption(text, o, error));
+    EXPECT_EQ(o.Choice, AudioOption::Device::System);
+    EXPECT_EQ(o.Library, library) << text;
+  }
   ASSERT_TRUE(ParseAudioOption("loopback", o, error));
   EXPECT_EQ(o.Choice, AudioOption::Device::Loopback);
   EXPECT_TRUE(o.Cable.Filters.empty());

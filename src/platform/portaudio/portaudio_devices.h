@@ -20,15 +20,8 @@ bool PortAudioHasDefaultDevices(std::string* description = nullptr);
 // cannot start.
 std::vector<AudioDeviceInfo> PortAudioDeviceList();
 
-// Which devices the WaveOut/WaveIn open: a device number from
-// PortAudioDeviceList, or kDefault for the system's default. A change takes
-// effect at the next Open (format queries included); streams already open
-// stay on their device.
-struct PortAudioDeviceChoice {
-  static constexpr int kDefault = -1;
-  int Output = kDefault;
-  int Input = kDefault;
-};
+// Device numbers from PortAudioDeviceList.
+using PortAudioDeviceChoice = DeviceChoice;
 
 // Picks the devices named by the --output-device and --input-device texts
 // (empty: the default) from PortAudioDeviceList. False with the matcher's

@@ -1,7 +1,6 @@
-// The PortAudio backend against the default devices (a PulseAudio null sink in CI; skipped
-// without them). Only the mechanics are checked here; the e2e tests check the samples.
-#include "platform/portaudio/portaudio_devices.h"
-
+// Both sound libraries' backends (PortAudio's and the PulseAudio one) against the default
+// devices (a PulseAudio null sink in CI; skipped without them). Only the mechanics are
+// checked here; the e2e tests check the samples.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,6 +9,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/portaudio/portaudio_devices.h"
+#include "platform/soundcard/sound_card.h"
 
 using namespace zorvane;
 using Clock = std::chrono::steady_clock;
@@ -37,13 +39,14 @@ struct Buffer {
   WaveHeader h;
 };
 
-class PortAudioDevices : public ::testing::Test {
+class SoundCardDevices : public ::testing::TestWithParam<SoundLibrary> {
  protected:
   void SetUp() override {
     std::string description;
-    if (!PortAudioHasDefaultDevices(&description))
+    const SoundCard card(GetParam());
+    if (!card.HasDefaultDevices(&description))
       GTEST_SKIP() << "no default sound devices: " << description;
-    devices = OpenPortAudioDevices();
+    devices = card.Open(nullptr);
   }
   WaveOut& Out() { return *devices.Out; }
   WaveIn& In() { return *devices.In; }
@@ -98,7 +101,7 @@ TEST(PortAudioStderr, HostLibrariesAreSilencedAndOtherThreadsStillHeard) {
   EXPECT_EQ(others, "") << "PortAudio: " << description;
 }
 
-TEST_F(PortAudioDevices, FormatQueriesAcceptPcmAndRefuseOtherLayouts) {
+TEST_P(SoundCardDevices, FormatQueriesAcceptPcmAndRefuseOtherLayouts) {
   WaveHandle h = 77;  // a query leaves the handle alone
   for (WaveFormat f : {Pcm(1, 44100, 16), Pcm(2, 44100, 16), Pcm(1, 22050, 16), Pcm(1, 44100, 8)})
     for (uint32_t c : {Out().Open(&h, f, WAVE_FORMAT_QUERY), In().Open(&h, f, WAVE_FORMAT_QUERY)})
@@ -113,7 +116,7 @@ TEST_F(PortAudioDevices, FormatQueriesAcceptPcmAndRefuseOtherLayouts) {
   EXPECT_EQ(h, 77);
 }
 
-TEST_F(PortAudioDevices, OutputLoopsUntilResetOrPlaysOnceAndChecksHandleAndHeader) {
+TEST_P(SoundCardDevices, OutputLoopsUntilResetOrPlaysOnceAndChecksHandleAndHeader) {
   // An idle handle holds no device: a second one opens and plays meanwhile.
   WaveHandle idle = 0, h = 0;
   ASSERT_EQ(Codes({Out().Open(&idle, Pcm(1, 44100, 16), 0), Out().Open(&h, Pcm(1, 44100, 16), 0)}),
@@ -149,7 +152,7 @@ TEST_F(PortAudioDevices, OutputLoopsUntilResetOrPlaysOnceAndChecksHandleAndHeade
               Codes(5, MMSYSERR_INVALHANDLE));
 }
 
-TEST_F(PortAudioDevices, InputFillsQueuedBuffersInOrderResetsAndChecksHandleAndHeader) {
+TEST_P(SoundCardDevices, InputFillsQueuedBuffersInOrderResetsAndChecksHandleAndHeader) {
   for (auto [format, length] : {std::pair{Pcm(2, 22050, 16), 4411u}, {Pcm(2, 44100, 8), 2205u}}) {
     SCOPED_TRACE(length);  // not always a whole number of frames
     WaveHandle h = 0;
@@ -178,10 +181,12 @@ TEST_F(PortAudioDevices, InputFillsQueuedBuffersInOrderResetsAndChecksHandleAndH
       for (uint32_t i = whole; i < length; ++i) EXPECT_EQ(x->data[i], 0xEE);
     }
 
-    // With nothing queued the position stands still; the frames arriving are lost.
-    ASSERT_TRUE(WaitFor([&] { return In().Overruns() > 0; }));
+    // With nothing queued the position stands still; the frames arriving are lost, which
+    // counts once the recording goes on into another buffer.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(Position(h), 2 * whole);
     ASSERT_EQ(In().AddBuffer(h, &a.h, 32), 0u);  // queued again, A goes on from there
+    EXPECT_GT(In().Overruns(), 0u);
     ASSERT_TRUE(WaitFor([&] { return a.h.Done(); }));
     EXPECT_EQ(Position(h), 3 * whole);
 
@@ -215,3 +220,9 @@ TEST_F(PortAudioDevices, InputFillsQueuedBuffersInOrderResetsAndChecksHandleAndH
           Codes({bad, bad, bad, bad, bad, bad, bad, 0}));
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Libraries, SoundCardDevices,
+                         ::testing::Values(SoundLibrary::PortAudio, SoundLibrary::Pulse),
+                         [](const auto& info) {
+                           return info.param == SoundLibrary::Pulse ? "Pulse" : "PortAudio";
+                         });
