@@ -100,101 +100,27 @@ void TZorvaneForm::DrawPendingFrame() {
 void TZorvaneForm::ProcessBlocks() {
   if (S.AnalyzerActive == 1 && S.InputSource == 1) return;
   S.AnalyzerStopRequested = 0;
-  int blocks = 0;
-  int slot = 2;
   if (S.InputSource == 1) {
-    slot = 1;
-    S.CapturePosition.Bytes = 1;
-    BuildCaptureFormat();
-    OpenCaptureDevice();
-    ResetHeaderA();
-    PrepareHeaderA();
-    QueueBufferA();
-    StartCapture();
-    S.CaptureDeviceOpen = 1;
-  }
-  S.AnalyzerActive = 1;
-
-  if (S.InputSource == 1) {
-    while (S.AnalyzerStopRequested == 0) {
-      ++blocks;
-      if (S.InputSource != 1) break;
-      // Wait until the recording buffer is half full, queue the other one,
-      // then wait for the recording one to complete. The buffers record
-      // CaptureRecordBytes each, so the position counts in those.
-      auto waitHalf = [&]() {
-        for (;;) {
-          const uint32_t bytes = CaptureRecordBytes();
-          const uint32_t half = bytes / 2u;
-          const uint32_t r = S.CapturePosition.Bytes % bytes;
-          if (!(r > 0 && r < half)) return true;
-          if (S.AnalyzerStopRequested != 0 || platform.Terminated()) return false;
-          ReadCapturePosition();
-        }
-      };
-      if (slot == 1) {
-        if (!waitHalf()) return;
-        ResetHeaderB();
-        PrepareHeaderB();
-        QueueBufferB();
-        S.CaptureTimedOut = 0;
-        ArmCaptureTimeout();
-        WaitBufferA();
-        // A wait given up because the program is ending leaves the loop
-        // before its header, which the device still holds, is touched.
-        if (platform.Terminated() && !S.CaptureHeaderA.Done()) return;
-        UnprepareHeaderA();
-        if (S.AnalyzerStopRequested == 1) return;
-        if (S.CaptureReopenRequested == 1) {
-          platform.Sleep(100);
-          S.CaptureReopenRequested = 0;
-          ShutdownCapture();
-          BuildCaptureFormat();
-          OpenCaptureDevice();
-          ResetHeaderB();
-          PrepareHeaderB();
-          QueueBufferB();
-          StartCapture();
-        }
-        TimeoutTimer->SetEnabled(false);
-        slot = 2;
-      } else {
-        if (!waitHalf()) return;
-        ResetHeaderA();
-        PrepareHeaderA();
-        QueueBufferA();
-        S.CaptureTimedOut = 0;
-        ArmCaptureTimeout();
-        WaitBufferB();
-        if (platform.Terminated() && !S.CaptureHeaderB.Done()) return;
-        UnprepareHeaderB();
-        if (S.AnalyzerStopRequested == 1) return;
-        if (S.CaptureReopenRequested == 1) {
-          platform.Sleep(100);
-          S.CaptureReopenRequested = 0;
-          ShutdownCapture();
-          BuildCaptureFormat();
-          OpenCaptureDevice();
-          ResetHeaderA();
-          PrepareHeaderA();
-          QueueBufferA();
-          StartCapture();
-        }
-        TimeoutTimer->SetEnabled(false);
-        slot = 1;
-      }
-      if (S.AnalyzerStopRequested == 1) return;
-      ProcessBlock(*this, slot);
-      if (S.RunMode == 2 && blocks > 7) {
-        blocks = 0;
-        StopBtnClick();
-      }
-      platform.ProcessMessages();
+    OpenCaptureForRun();
+    S.AnalyzerActive = 1;
+    // A continuous run started by a handler that ran in the pump of a loop
+    // further up the stack (a generator change restarts the analyzer) is
+    // carried on by that loop from its next check, instead of a second loop
+    // running inside the first until the first is stopped. A single run
+    // keeps its own loop: SINGLE returns once its blocks are analysed, and
+    // a loop below it has been stopped and ends when it returns.
+    if (S.AnalyzerLoopDepth == 0 || S.RunMode != 1) {
+      if (!RunCaptureLoop()) return;
+    } else if (S.AnalyzerStopRequested == 0) {
+      S.AnalyzerRestartRequested = 1;
+      return;
     }
+  } else {
+    S.AnalyzerActive = 1;
   }
 
   if (S.InputSource == 2) {
-    slot = 2;
+    const int slot = 2;
     const uint32_t bytes = S.CaptureBufferBytes;
     if (S.WaveFileOpen != 1 || S.WaveFile == nullptr) {
       FileTimer->SetEnabled(false);
@@ -221,6 +147,120 @@ void TZorvaneForm::ProcessBlocks() {
     }
   }
   if (S.RunMode == 2) StopBtnClick();
+}
+
+void TZorvaneForm::OpenCaptureForRun() {
+  S.CapturePosition.Bytes = 1;
+  BuildCaptureFormat();
+  OpenCaptureDevice();
+  ResetHeaderA();
+  PrepareHeaderA();
+  QueueBufferA();
+  StartCapture();
+  S.CaptureDeviceOpen = 1;
+}
+
+// The double-buffered loop. False when the call ends here; true when the run
+// was stopped at the loop's test or the source has become the file, and
+// ProcessBlocks goes on with the file's block and a single run's stop.
+bool TZorvaneForm::RunCaptureLoop() {
+  struct OnTheStack {
+    AppState& S;
+    explicit OnTheStack(AppState& s) : S(s) { ++S.AnalyzerLoopDepth; }
+    ~OnTheStack() {
+      --S.AnalyzerLoopDepth;
+      S.AnalyzerRestartRequested = 0;
+    }
+  } onTheStack(S);
+  int blocks = 0;
+  int slot = 1;
+  // Wait until the recording buffer is half full, queue the other one, then
+  // wait for the recording one to complete. The buffers record
+  // CaptureRecordBytes each, so the position counts in those.
+  auto waitHalf = [&]() {
+    for (;;) {
+      const uint32_t bytes = CaptureRecordBytes();
+      const uint32_t half = bytes / 2u;
+      const uint32_t r = S.CapturePosition.Bytes % bytes;
+      if (!(r > 0 && r < half)) return true;
+      if (S.AnalyzerStopRequested != 0 || platform.Terminated()) return false;
+      ReadCapturePosition();
+    }
+  };
+  while (S.AnalyzerStopRequested == 0) {
+    if (S.AnalyzerRestartRequested == 1) {
+      // A handler stopped the run and started another, whose input is open
+      // with buffer A queued: this loop goes on with it from its start.
+      S.AnalyzerRestartRequested = 0;
+      blocks = 0;
+      slot = 1;
+    }
+    ++blocks;
+    if (S.InputSource != 1) return true;
+    if (slot == 1) {
+      if (!waitHalf()) return false;
+      ResetHeaderB();
+      PrepareHeaderB();
+      QueueBufferB();
+      S.CaptureTimedOut = 0;
+      ArmCaptureTimeout();
+      WaitBufferA();
+      // The buffer waited for belonged to a device that a restart has
+      // closed: none of it may be touched.
+      if (S.AnalyzerRestartRequested == 1) continue;
+      // A wait given up because the program is ending leaves the loop
+      // before its header, which the device still holds, is touched.
+      if (platform.Terminated() && !S.CaptureHeaderA.Done()) return false;
+      UnprepareHeaderA();
+      if (S.AnalyzerStopRequested == 1) return false;
+      if (S.CaptureReopenRequested == 1) {
+        platform.Sleep(100);
+        S.CaptureReopenRequested = 0;
+        ShutdownCapture();
+        BuildCaptureFormat();
+        OpenCaptureDevice();
+        ResetHeaderB();
+        PrepareHeaderB();
+        QueueBufferB();
+        StartCapture();
+      }
+      TimeoutTimer->SetEnabled(false);
+      slot = 2;
+    } else {
+      if (!waitHalf()) return false;
+      ResetHeaderA();
+      PrepareHeaderA();
+      QueueBufferA();
+      S.CaptureTimedOut = 0;
+      ArmCaptureTimeout();
+      WaitBufferB();
+      if (S.AnalyzerRestartRequested == 1) continue;
+      if (platform.Terminated() && !S.CaptureHeaderB.Done()) return false;
+      UnprepareHeaderB();
+      if (S.AnalyzerStopRequested == 1) return false;
+      if (S.CaptureReopenRequested == 1) {
+        platform.Sleep(100);
+        S.CaptureReopenRequested = 0;
+        ShutdownCapture();
+        BuildCaptureFormat();
+        OpenCaptureDevice();
+        ResetHeaderA();
+        PrepareHeaderA();
+        QueueBufferA();
+        StartCapture();
+      }
+      TimeoutTimer->SetEnabled(false);
+      slot = 1;
+    }
+    if (S.AnalyzerStopRequested == 1) return false;
+    ProcessBlock(*this, slot);
+    if (S.RunMode == 2 && blocks > 7) {
+      blocks = 0;
+      StopBtnClick();
+    }
+    platform.ProcessMessages();
+  }
+  return true;
 }
 
 void TZorvaneForm::StartBtnClick() {
@@ -252,6 +292,7 @@ void TZorvaneForm::StartBtnClick() {
     SingleBtn->SetFontColor(colors::Red);
     S.AnalyzerActive = 0;
     S.AnalyzerStopRequested = 1;
+    S.AnalyzerRestartRequested = 0;
     S.CaptureTimedOut = 0;
     TimeoutTimer->SetEnabled(false);
     ShutdownOpenCapture();
@@ -291,6 +332,7 @@ void TZorvaneForm::StopBtnClick() {
   SingleBtn->SetFontColor(colors::Red);
   S.AnalyzerActive = 0;
   S.AnalyzerStopRequested = 1;
+  S.AnalyzerRestartRequested = 0;
   TimeoutTimer->SetEnabled(false);
   ShutdownOpenCapture();
   if (S.InputSource != 1) FileTimer->SetEnabled(false);

@@ -135,6 +135,11 @@ class TZorvaneForm {
 
   // ---- Processing cycle ----
   void ProcessBlocks();
+  // The sound card's side of a run: the input opened with buffer A queued
+  // and recording; then the loop itself, which returns true when the source
+  // has become the file.
+  void OpenCaptureForRun();
+  bool RunCaptureLoop();
   // One block already in SampleBlock through the transform (or the time
   // trace), the levels and their hold, and onto the plot unless only the
   // last frame is drawn (DrawLastFrameOnly).

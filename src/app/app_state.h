@@ -144,6 +144,13 @@ struct AppState {
   // Processing.
   int32_t AnalyzerActive = 0;
   int32_t AnalyzerStopRequested = 1;
+  // Sound-card loops on the stack. A continuous run started by a handler
+  // inside a loop's pump (a generator change restarts the analyzer) opens
+  // the input and sets AnalyzerRestartRequested, and that loop takes the run
+  // over at its next check, so the depth stays 1; only SINGLE, which returns
+  // after its own blocks, runs a loop above one that has been stopped.
+  int32_t AnalyzerLoopDepth = 0;
+  int32_t AnalyzerRestartRequested = 0;
   int32_t RunMode = 1;
   int32_t HoldMode = 1;
   int32_t AverageCount = 20;

@@ -203,6 +203,14 @@ bool StateFieldText(const AppState& s, const std::string& name, std::string& out
     out = Int(s.AnalyzerStopRequested);
     return true;
   }
+  if (name == "AnalyzerLoopDepth") {
+    out = Int(s.AnalyzerLoopDepth);
+    return true;
+  }
+  if (name == "AnalyzerRestartRequested") {
+    out = Int(s.AnalyzerRestartRequested);
+    return true;
+  }
   if (name == "RunMode") {
     out = Int(s.RunMode);
     return true;

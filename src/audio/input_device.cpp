@@ -93,14 +93,14 @@ void TZorvaneForm::ReadCapturePosition() {
 // give up once the application has been asked to end: a device whose reset
 // failed never hands its buffers back, and the program could otherwise never
 // return to its message loop to finish.
-// A handler that ran in the pump may also have shut the device down and
-// started a run of its own (switching the output on restarts the analyzer);
-// when that run is over, the buffer this wait was for is gone for good.
+// A handler that ran in the pump may also have shut the device down, and
+// perhaps opened it again for a run that the loop takes over (switching the
+// output on restarts the analyzer): the buffer this wait was for is gone.
 uint32_t TZorvaneForm::WaitBufferA() {
   const int32_t shutdowns = S.CaptureShutdowns;
   while (!S.CaptureHeaderA.Done() && !platform.Terminated()) {
     platform.ProcessMessages();
-    if (S.CaptureShutdowns != shutdowns) break;
+    if (S.CaptureShutdowns != shutdowns || S.AnalyzerRestartRequested == 1) break;
     if (S.CaptureTimedOut == 1) {
       // A stop handled in the pump just now (STOP, opening a file) has shut
       // the device down: there is nothing left to restart.
@@ -120,7 +120,7 @@ uint32_t TZorvaneForm::WaitBufferB() {
   const int32_t shutdowns = S.CaptureShutdowns;
   while (!S.CaptureHeaderB.Done() && !platform.Terminated()) {
     platform.ProcessMessages();
-    if (S.CaptureShutdowns != shutdowns) break;
+    if (S.CaptureShutdowns != shutdowns || S.AnalyzerRestartRequested == 1) break;
     if (S.CaptureHeaderB.Done()) break;
     platform.WaitForEvents(Platform::kNoEvent);
   }

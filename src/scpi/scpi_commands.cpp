@@ -144,7 +144,7 @@ void AddCommonCommands(Instrument& in) {
 
 void AddInstrumentCommands(Instrument& in) {
   // ---- Generator ----
-  in.Add("[SOURce:]FREQuency[:CW]", Command::kMayNest, [](Call& c) {
+  in.Add("[SOURce:]FREQuency[:CW]", Command::kNone, [](Call& c) {
     double hz;
     if (!Count(c, 1, 1) || !NumberAt(c, 0, hz, "HZ")) return Done::Yes;
     const AppState& S = c.In.Form.S;
@@ -155,10 +155,8 @@ void AddInstrumentCommands(Instrument& in) {
       c.In.Errors.Push(err::DataOutOfRange, "20 to " + Number(S.SampleRate / 2) + " Hz");
     } else {
       c.In.MarkChange();
-      c.In.ChangeGenerator([&] {
-        if (c.In.Remote("set FrequencyDisplay " + Number(static_cast<float>(hz))))
-          c.In.Remote("key FrequencyDisplay \\r");
-      });
+      if (c.In.Remote("set FrequencyDisplay " + Number(static_cast<float>(hz))))
+        c.In.Remote("key FrequencyDisplay \\r");
     }
     return Done::Yes;
   });
@@ -225,7 +223,7 @@ void AddInstrumentCommands(Instrument& in) {
     if (S.SweepMode == 1 && S.SweepRunning == 0)
       c.In.Remote("click SweepStartBtn");
     else if (S.SweepMode != 1 && S.AnalyzerActive == 0)
-      c.In.RunAnalyzer();
+      c.In.Remote("click StartBtn");
     return Done::Yes;
   });
   in.Add("ABORt", Command::kNone, [](Call& c) {

@@ -146,9 +146,7 @@ void Instrument::FinishResponse() {
 
 void Instrument::Run() {
   UpdateFreshBase();
-  // Nothing runs while an analyzer loop returns to be started again.
-  while (!queue_.empty() && !Hold && alone_ == 0 && !restartAnalyzer_ &&
-         Plat.NowUs() >= waitUntilUs_) {
+  while (!queue_.empty() && !Hold && alone_ == 0 && Plat.NowUs() >= waitUntilUs_) {
     if (queue_.front().Cmd && (queue_.front().Cmd->Flags & Command::kMayNest) &&
         depth_ >= kMaxDepth)
       return;
@@ -222,26 +220,6 @@ uint64_t Instrument::FreshBlocks() {
   UpdateFreshBase();
   return freshBase_ && Form.S.BlocksAnalysed > *freshBase_ ? Form.S.BlocksAnalysed - *freshBase_
                                                            : 0;
-}
-
-void Instrument::ChangeGenerator(const std::function<void()>& change) {
-  if (analyzerUnderInit_ && Form.S.AnalyzerActive == 1) {
-    Remote("click StopBtn");
-    restartAnalyzer_ = Form.S.AnalyzerActive == 0;
-  }
-  change();
-}
-
-void Instrument::RunAnalyzer() {
-  const bool outer = analyzerUnderInit_;
-  analyzerUnderInit_ = true;
-  do {
-    restartAnalyzer_ = false;
-    Remote("click StartBtn");
-  } while (restartAnalyzer_ && !Plat.Terminated() && Form.S.AnalyzerActive == 0 &&
-           Form.S.SweepMode != 1);
-  restartAnalyzer_ = false;
-  analyzerUnderInit_ = outer;
 }
 
 bool Instrument::OperationPending() const {

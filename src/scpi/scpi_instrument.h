@@ -105,13 +105,6 @@ class Instrument {
   // too); none: they are refused. It must outlive the instrument.
   void AttachMeasurement(LogSweepModel* model);
   LogSweepModel* Measurement() const { return measurement_; }
-  // Runs a change of the generator. While the analyzer runs under INITiate
-  // it is stopped first and started again by INITiate once its loop has
-  // returned, instead of inside the change (where every change would nest
-  // one more loop).
-  void ChangeGenerator(const std::function<void()>& change);
-  // INITiate's analyzer: started, and started again after such changes.
-  void RunAnalyzer();
   void WaitFor(int64_t ms) { waitUntilUs_ = Plat.NowUs() + ms * 1000; }
   // Data format of FETCh? responses: ASCII or 32-bit floats, big-endian
   // unless swapped.
@@ -138,8 +131,6 @@ class Instrument {
   int depth_ = 0;
   int alone_ = 0;
   int64_t waitUntilUs_ = 0;
-  bool analyzerUnderInit_ = false;
-  bool restartAnalyzer_ = false;
   int64_t changeUs_ = 0;
   std::optional<uint64_t> freshBase_;
   LogSweepModel* measurement_ = nullptr;

@@ -120,12 +120,10 @@ void ButtonCycle(Instrument& in, const char* header, const char* button, int32_t
     if (!ch) return Done::Yes;
     const size_t errors = c.In.Errors.Count();
     c.In.MarkChange();
-    c.In.ChangeGenerator([&] {
-      for (size_t i = 0; i < choices.size() && c.In.Form.S.*field != ch->Value; ++i) {
-        const int32_t before = c.In.Form.S.*field;
-        if (!c.In.Remote(std::string("click ") + button) || c.In.Form.S.*field == before) break;
-      }
-    });
+    for (size_t i = 0; i < choices.size() && c.In.Form.S.*field != ch->Value; ++i) {
+      const int32_t before = c.In.Form.S.*field;
+      if (!c.In.Remote(std::string("click ") + button) || c.In.Form.S.*field == before) break;
+    }
     if (c.In.Form.S.*field != ch->Value && c.In.Errors.Count() == errors)
       c.In.Errors.Push(err::SettingsConflict, std::string(button) + " did not take it");
     return Done::Yes;

@@ -157,8 +157,8 @@ TEST(ScpiInstrument, FetchWaitsForABlockOfTheNewToneAndChangesDoNotNestLoops) {
   ASSERT_EQ(peaks.size(), tones.size()) << out;
   for (size_t i = 0; i < tones.size(); ++i) EXPECT_NEAR(peaks[i], tones[i], 44100.0 / 4096) << i;
   EXPECT_EQ(b.rig.S().AnalyzerActive, 0);
-  // INITiate restarts the analyzer after each change: the loop never runs
-  // more than one level deep, however many changes come.
+  // Each change restarts the analyzer in the loop INITiate started: the loop
+  // never runs more than one level deep, however many changes come.
   EXPECT_LE(b.deepest, 2);
   EXPECT_EQ(b.Send({"SYST:ERR?"}), "0,\"No error\"\n");
 }

@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -50,4 +52,34 @@ TEST_F(LiveWindow, TheLoopKeepsTheWindowAliveAndClosingItEndsTheRunCleanly) {
   EXPECT_EQ(form.S.AnalyzerStopRequested, 1);
   EXPECT_FALSE(cable.OutputPlaying());
   EXPECT_EQ(std::filesystem::file_size(dir.File("Zorvane.cfg")), 196u);
+}
+
+// Dragging the frequency and confirming it with SET, and the waveform
+// button, hundreds of times while the analyzer runs: each change restarts
+// the run inside the loop already running, the last tone is the one shown,
+// and STOP ends the run.
+TEST_F(LiveWindow, GeneratorChangesRestartTheRunInTheLoopAlreadyRunning) {
+  QTest::mouseClick(Widget<QPushButton>("HighFreqBtn"), Qt::LeftButton);  // 0.1 Hz a step
+  QTest::mouseClick(Widget<QPushButton>("OutputBtn"), Qt::LeftButton);
+  int changes = 0, deepest = 0;
+  float shown = 0.0f;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    deepest = std::max(deepest, form.S.AnalyzerLoopDepth);
+    const int position = ++changes == 400 ? 43210 : 20000 + changes * 397 % 150000;
+    Widget<QScrollBar>("FreqScrollBar")->setValue(position);
+    QTest::mouseClick(Widget<QPushButton>("SetFreqBtn"), Qt::LeftButton);
+    if (changes % 2 == 0) QTest::mouseClick(Widget<QPushButton>("WaveformBtn"), Qt::LeftButton);
+    if (changes < 400) return;
+    ticker.stop();
+    QTimer::singleShot(600, [&] {
+      shown = std::stof(Widget<QLabel>("PeakFreq")->text().toStdString());
+      QTest::mouseClick(Widget<QPushButton>("StopBtn"), Qt::LeftButton);
+    });
+  });
+  ticker.start(1);
+  QTest::mouseClick(Widget<QPushButton>("StartBtn"), Qt::LeftButton);
+  EXPECT_EQ(deepest, 1);
+  EXPECT_NEAR(shown, 4321.0, 44100.0 / 1024 / 2);  // 200 waveform clicks: a sine again
+  EXPECT_EQ(form.S.CaptureDeviceOpen, 0);
 }

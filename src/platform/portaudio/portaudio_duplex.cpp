@@ -1,11 +1,16 @@
 // PortAudio's callback thread copies the caller's buffer to the output and
 // the input into the caller's recording, and publishes how far it got; it
-// neither locks nor allocates.
+// neither locks nor allocates. Opening, starting and closing the stream run
+// on the device worker with its time limits: a sound server that dies under
+// a measurement gives a failed measurement, never a hang. Once Close has
+// returned the callback no longer touches the caller's buffers, even when
+// PortAudio could not be made to stop the stream.
 #include "platform/portaudio/portaudio_duplex.h"
 
 #include <algorithm>
 #include <atomic>
 #include <string>
+#include <thread>
 
 #include "platform/portaudio/pa_library.h"
 
@@ -25,11 +30,39 @@ struct Run {
   // Callbacks that found samples lost or made up: an input that overflowed,
   // an output that ran dry. Either shifts the recording against the play.
   std::atomic<uint32_t> Lost{0};
+  // PortAudio ended the stream (finished callback): by our stop, because the
+  // recording is complete, or because the device failed.
+  std::atomic<bool> Ended{false};
+  // Set by Close: the callback leaves the buffers alone from then on. With
+  // InCallback, this keeps a closing run's buffers from the callback without
+  // a lock in it.
+  std::atomic<bool> Dead{false};
+  std::atomic<bool> InCallback{false};
 };
+
+// Keeps the callback off the buffers for good; a callback already past its
+// test finishes first (it never waits).
+void Kill(Run& run) {
+  run.Dead.store(true);
+  while (run.InCallback.load()) std::this_thread::yield();
+}
+
+void DuplexFinished(void* user) { static_cast<Run*>(user)->Ended.store(true); }
+
+// What the caller is told when a call on the worker failed.
+std::string DeviceFailure(const char* what, PaError e) {
+  if (e == paTimedOut) return std::string("the sound card stopped answering (") + what + ")";
+  return std::string(what) + ": " + Pa_GetErrorText(e);
+}
 
 int DuplexCallback(const void* input, void* output, unsigned long frames,
                    const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags status, void* user) {
   auto* run = static_cast<Run*>(user);
+  run->InCallback.store(true);
+  if (run->Dead.load()) {
+    run->InCallback.store(false);
+    return paAbort;
+  }
   // Until the input delivers, a duplex stream hands zeros in its place
   // (flagged as an underflow): that only shifts the whole recording. Once
   // both directions flow, any loss counts.
@@ -47,6 +80,7 @@ int DuplexCallback(const void* input, void* output, unsigned long frames,
   const auto* in = static_cast<const float*>(input);
   for (size_t k = 0; k < n; ++k) run->Record[done + k] = in ? in[k * run->InChannels] : 0.0f;
   run->Recorded.store(done + n, std::memory_order_release);
+  run->InCallback.store(false);
   return done + n >= run->RecordFrames ? paComplete : paContinue;
 }
 
@@ -62,7 +96,9 @@ class PortAudioDuplex : public FullDuplex {
   bool Open(uint32_t rate, std::string& error) override {
     Close();
     if (!library_->Ok()) {
-      error = std::string("PortAudio: ") + Pa_GetErrorText(library_->Error());
+      error = library_->Error() != paNoError
+                  ? std::string("PortAudio: ") + Pa_GetErrorText(library_->Error())
+                  : DeviceFailure("an earlier call never returned", paTimedOut);
       return false;
     }
     const int none = PortAudioDeviceChoice::kDefault;
@@ -75,20 +111,36 @@ class PortAudioDuplex : public FullDuplex {
     // Mono where the devices take it; otherwise the left channel of two.
     PaError e = paInvalidChannelCount;
     for (int channels : {1, 2}) {
-      PaStreamParameters out = Parameters(outDevice, channels, false);
-      PaStreamParameters in = Parameters(inDevice, channels, true);
-      if (Pa_IsFormatSupported(&in, &out, rate) != paFormatIsSupported) continue;
-      run_ = std::make_unique<Run>();
-      run_->OutChannels = run_->InChannels = channels;
-      e = Pa_OpenStream(&stream_, &in, &out, rate, paFramesPerBufferUnspecified,
-                        paClipOff | paDitherOff, DuplexCallback, run_.get());
-      if (e == paNoError) break;
-      stream_ = nullptr;
+      pa::Job job;
+      job.HasInput = job.HasOutput = true;
+      job.Input = Parameters(inDevice, channels, true);
+      job.Output = Parameters(outDevice, channels, false);
+      job.Rate = rate;
+      job.Call = pa::FormatQueryJob;
+      e = library_->Call(job);
+      if (e == paTimedOut) break;
+      if (e != paFormatIsSupported) continue;
+      auto run = std::make_unique<Run>();
+      run->OutChannels = run->InChannels = channels;
+      job.Call = pa::OpenStreamJob;
+      job.Callback = DuplexCallback;
+      job.Finished = DuplexFinished;
+      job.User = run.get();
+      e = library_->Call(job);
+      if (e == paTimedOut) {
+        Forget(std::move(run));
+        break;
+      }
+      if (e != paNoError) continue;
+      stream_ = job.Stream;
+      run_ = std::move(run);
+      break;
     }
     if (!stream_) {
-      error = "the sound card cannot play and record mono or stereo at " + std::to_string(rate) +
-              " Hz together (" + Pa_GetErrorText(e) + ")";
-      run_.reset();
+      error = e == paTimedOut
+                  ? DeviceFailure("opening the devices", e)
+                  : "the sound card cannot play and record mono or stereo at " +
+                        std::to_string(rate) + " Hz together (" + Pa_GetErrorText(e) + ")";
       return false;
     }
     const PaStreamInfo* info = Pa_GetStreamInfo(stream_);
@@ -108,9 +160,12 @@ class PortAudioDuplex : public FullDuplex {
     }
     run_->Play = play, run_->PlayFrames = playFrames;
     run_->Record = record, run_->RecordFrames = recordFrames;
-    const PaError e = Pa_StartStream(stream_);
+    pa::Job job;
+    job.Call = pa::StartStreamJob;
+    job.Stream = stream_;
+    const PaError e = library_->Call(job);
     if (e != paNoError) {
-      error = std::string("the sound card did not start: ") + Pa_GetErrorText(e);
+      error = DeviceFailure("the sound card did not start", e);
       return false;
     }
     started_ = true;
@@ -126,23 +181,31 @@ class PortAudioDuplex : public FullDuplex {
     if (const uint32_t lost = run_->Lost.load(std::memory_order_relaxed))
       return "the sound card lost or inserted samples (" + std::to_string(lost) +
              (lost == 1 ? " time" : " times") + ")";
-    const PaError active = Pa_IsStreamActive(stream_);
-    if (active < 0) return std::string("the sound card failed: ") + Pa_GetErrorText(active);
-    if (active == 0 && Recorded() < run_->RecordFrames) return "the sound card stopped";
+    if (run_->Ended.load() && Recorded() < run_->RecordFrames) return "the sound card stopped";
     return "";
   }
 
   void Close() override {
+    if (run_) Kill(*run_);
     if (stream_) {
-      if (Pa_IsStreamStopped(stream_) == 0) Pa_AbortStream(stream_);
-      Pa_CloseStream(stream_);
+      pa::Job job;
+      job.Call = pa::CloseStreamJob;
+      job.Stream = stream_;
       stream_ = nullptr;
+      // PortAudio may still call back into a stream it did not close.
+      if (library_->Call(job) == paTimedOut && run_) Forget(std::move(run_));
     }
     started_ = false;
     run_.reset();
   }
 
  private:
+  // A run PortAudio may still call back into outlives the duplex.
+  void Forget(std::unique_ptr<Run> run) {
+    Kill(*run);
+    library_->Devices().Keep(std::shared_ptr<Run>(std::move(run)));
+  }
+
   static PaStreamParameters Parameters(PaDeviceIndex device, int channels, bool input) {
     PaStreamParameters p{};
     p.device = device;
