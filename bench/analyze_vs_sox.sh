@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Batch analysis against sox, like for like: both read every sample of a
 # 44.1 kHz mono file through consecutive transforms, without overlap.
 #   - zorvane-cli analyze --all --size N --overlap 0 --csv (N = 1024, 4096,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analyzer's transform against FFTW's single-precision real transform
 // (MEASURE and PATIENT plans, in thread processor time); one whole block
 // (convert, window and transform, peak, scale, render) and one block of the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Processor time of the window with the analyzer running (44,100 Hz, 1024
 # points), on the built-in loopback cable and on a sound card: a PulseAudio
 # server of the script's own with a null sink, never a server anyone else

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log sweep measurement of a 2 s sweep (20 Hz to 20 kHz at 44,100 Hz),
 // each figure also as a ratio to the sweep's length (ratio_to_sweep):
 //  - the analysis alone: the 2^18-point deconvolution, the impulse window,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the readouts add to a block: the distortion figures and the band
 // levels of one block against the block's analysis as the processing cycle
 // runs it in the frequency display (convert, window and transform, peak,

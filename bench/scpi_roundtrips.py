@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Round trips to zorvane-cli serve through PyVISA (pure-Python backend):
 for SECONDS (default 60), *OPC? and FETC:SPEC? in turn while the analyzer
 runs on a 1 kHz tone; prints queries per second and the round-trip times.

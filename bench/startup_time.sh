@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Time from exec to the window's first paint, on a virtual X screen: on the
 # built-in loopback cable and on the sound card (a PulseAudio server of the
 # script's own with a null sink; once through each sound library). Rounds

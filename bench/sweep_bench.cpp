@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One 512-point sweep pass on the loopback cable in virtual time: every point
 // synthesises its tone, opens and closes the output, settles, captures,
 // transforms, scales and draws. The settle and the capture cost no wall time

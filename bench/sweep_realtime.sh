@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Wall time of real-time sweeps through a PulseAudio null sink (a server of
 # the script's own, never one anyone else uses): passes of 32 and 128 points
 # at 44,100 Hz / 1024, alternating, each timed from the click on the sweep's

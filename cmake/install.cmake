@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts where, and the Debian package CPack makes of it
 # (scripts/package): the two programs, the help document, manual pages, the
 # desktop entry with its icons and AppStream metadata, the bash completion,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bash completion for zorvane-cli
 #
 # Subcommands, options and the values an option accepts are read from the

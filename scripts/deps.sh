@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs, with apt-get, every Debian package the build, the tests and the
 # program need, skipping what is already there.
 set -euo pipefail

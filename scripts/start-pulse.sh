@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts a PulseAudio server for the end-to-end tests: a null sink "zloop"
 # that is the default output, its monitor "zloop.monitor" the default input.
 # The sink runs at 44,100 Hz and stays there: a server switches an idle sink

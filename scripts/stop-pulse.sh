@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Undoes scripts/start-pulse.sh: stops the PulseAudio server it started (by
 # its pid, never by name) or removes the null sink it added to a server that
 # was already running. Does nothing when start-pulse.sh did neither.

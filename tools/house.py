@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The house rules a reviewer would otherwise count by hand.
 
   tools/house.py [ROOT]

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes a program's manual page from what the program itself prints.
 
 The options come from `PROGRAM --help` and, for a program with subcommands,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window table, the windowed block's power per bin, sample conversion and
 // spline resampling (the real transform itself is in real_transform.cpp).
 #include "analyzer/Graphicinterpolate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sample conversion, window table, real transform and spline resampling:
 // the numerical core of the analyzer. All arrays are 1-based (element 0
 // unused; a block of N samples occupies elements 1..N).

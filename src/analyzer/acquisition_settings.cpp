@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analyzer's acquisition settings: channel, sample rate, transform size,
 // averaging, input gain, graph type, hold mode, WAV playback speed and the
 // end-of-file notice. A change while the analyzer runs asks the processing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the analyzer's data look: the frequency, waterfall and time displays,
 // the horizontal and vertical scales, the vertical resolution with its scale
 // labels, the reference level, the centre line, the trace, background and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small vectors for the analyzer's per-block loops (GCC/Clang vector
 // extensions). Loads and stores need only the alignment of an element and
 // may alias anything.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The decibel conversion, many levels at a time, equal bit for bit to the C
 // library's log10 of a float.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The decibel conversion of a block's levels, many at a time, giving exactly
 // what the C library's log10 gives one at a time.
 #pragma once

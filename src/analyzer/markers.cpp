@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The displayed frequency window, the four markers and the pointer readouts.
 #include <string>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // START, SINGLE and STOP, the analyzer's timers, and the acquisition loop:
 // with the sound card a double-buffered loop that keeps the window alive by
 // pumping messages; with a WAV file one block per tick of the file timer.

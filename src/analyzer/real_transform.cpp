@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real transform: the N real values as h = N/2 complex points, one
 // complex transform of length h and a split step that turns it into the
 // transform of the N real values.

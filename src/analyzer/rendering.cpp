@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One frame of the plot: the trace of the current display mode, then the
 // graticule, centre line, reference line, markers and cross, composed in
 // DisplayBitmap and handed to the plot; plus the fills and the repaint.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Colour of a waterfall level in the pseudo-colour map.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak search, vertical scaling, averaging / peak hold and the mapping of
 // bins (or time samples) onto the display points.
 #include <algorithm>

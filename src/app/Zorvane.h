@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window model: the instrument itself. One class, its state record,
 // its controls as plain models and every handler, defined across the folders
 // that own them (generator/, audio/, analyzer/, sweep/, wavefile/, export/).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program-wide state record, owned by the main form. Every subsystem
 // reads and writes these fields by name; the defaults are those the form's
 // constructor sets before anything else reads them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound devices the user chose in the window: remembered in zorvane.conf
 // beside the settings file, offered in the "Audio Devices…" dialog, and put
 // into force at the next open of each device.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: 49 little-endian four-byte fields, no header. Read at
 // start-up by replaying the stored settings through the controls' own
 // handlers, in a fixed order; written when the user quits, into a new file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plain models of the window's controls. Each keeps the properties the
 // instrument reads and writes (caption, colours, enabled, visible, hint,
 // geometry, check mark, scroll range and position, text, timer settings),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's controls and main menu with their design-time properties:
 // positions (design pixels, relative to the parent), captions, hints and
 // colours, as the form description lays them out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The form's side of the log sweep measurement: the menu item that shows
 // its window, and the check that the devices are free before it starts.
 #include "app/Zorvane.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The remote control's commands, one line at a time, run on the form: what
 // the script (zorvane-cli script) and the network's control commands share.
 //

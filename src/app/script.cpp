@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/script.h"
 
 #include "measure/log_sweep_model.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The remote control: a script of commands, one a line, delivered to the
 // form as user events through the platform's message pump, so that a command
 // given while a handler pumps messages runs nested inside it, as a click in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Field names of the state record, for the remote control's "state" command.
 #include "app/state_fields.h"
 

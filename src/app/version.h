@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What both programs say about themselves with --version.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vertical scale labels of the plot for the time and waterfall displays.
 #include "app/Zorvane.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound-card input: one recording device, two capture buffers handed to
 // it in turn, and the small operations the processing cycle and the sweep
 // call in a fixed order. Every failing call shows its message and ends in

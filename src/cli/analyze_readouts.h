@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvane-cli analyze's readouts: --distortion [--fundamental HZ]
 // [--weighting A] prints the distortion and noise figures averaged over every
 // block analysed, and --bands KIND --csv OUT.csv writes the fractional-octave

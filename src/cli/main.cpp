@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvane-cli: the instrument without a window.
 //   zorvane-cli script [--audio=system|pulse|portaudio|loopback[:FILTER,...]] [--input-device=NAME]
 //                      [--output-device=NAME] [FILE]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvane-cli measure: one log sweep measurement, its numbers in files; and
 // zorvane-cli playrec: a WAV file played through the same full duplex while
 // the input records (for measuring with other tools).

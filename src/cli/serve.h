@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvane-cli serve: the instrument without a window, controlled over the
 // network with SCPI.
 #pragma once

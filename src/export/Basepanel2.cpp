@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/Basepanel2.h"
 
 #include "app/Zorvane.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The companion window: a second copy of the plot panel with its frequency
 // labels, marker readouts and vertical scale labels on a plain panel, never
 // shown, on which the exported graphic is composed. Client area 553 x 253;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers behind the plot as CSV: one row per display point (frequency
 // in Hz and level in dB as the scale shows it), per transform bin, per sweep
 // point, or, in the time display, time in ms and value.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The volume mixer, the help document and the About box.
 #include <stdlib.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text in form images: a sans-serif bitmap font, one pixel per bit, drawn
 // without smoothing so that an image of a form is the same on every machine.
 // Faces of 13, 14 and 17 pixels; other heights take the nearest face, twice

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The image of a form's client area, drawn from its control models the way
 // the window shows them: panels in their colour (with a raised edge unless
 // told otherwise), labels with their text in their font colour on their own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu's ways to get the display out: the form image, the composed
 // graphic and the plot bitmap, each saved, copied to the clipboard or (the
 // form) printed. Every command stops a running analyzer so that the image

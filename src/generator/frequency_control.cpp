@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Function-mode frequency control: the three decade range buttons, the
 // scroll bar within the decade, and the typed entry confirmed by SET or
 // Enter. FrequencyDisplay's text colour is the entry's state: yellow means

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Musical-note mode: the FUNC/MUSIC switch, the semitone and octave steps,
 // and the note display that names the note nearest to the frequency in force.
 #include "generator/musical_note.h"

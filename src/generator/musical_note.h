@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Equal-tempered note names and the lookup of the note nearest to a
 // frequency, shared by the note display and its tests.
 #pragma once

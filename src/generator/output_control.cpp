@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output device routines, the output switch, the waveform button and the
 // routine every failing device call ends in.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One loop of the generator's tone, in the output device's format (16-bit
 // signed little-endian mono at 44,100 samples per second).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synchronized exponential sine sweep: x(t) = A sin(2 pi f1 L (e^(t/L) - 1))
 // with f1 L a whole number, so that the k-th harmonic of every instant is the
 // sweep itself L ln k seconds later, in phase. Deconvolved, a device's

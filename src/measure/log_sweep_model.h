@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log sweep measurement as its window shows it: the entries, START/STOP,
 // progress and status, the plots' curves (smoothed for display only), the
 // cursor readouts and the exports. The window and the remote control drive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A measurement's numbers as files other programs read. Each file is written
 // beside its final name and renamed into place once complete, so a failure
 // leaves no partial file (and an older file of that name as it was).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A measurement on the sound devices: the sweep train played through full
 // duplex while the recording runs, the platform's messages pumped meanwhile
 // (so that a STOP, a script command or a repaint runs nested, as in every

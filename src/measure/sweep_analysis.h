@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From a recorded sweep to the device's responses: deconvolution by the
 // sweep's analytic inverse filter in the frequency domain (FFTW), the
 // linear impulse response found at its peak and cut out, the harmonic

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The --audio option both executables take: which sound device to use and,
 // for the built-in cable, the device under test it simulates.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Off-screen bitmaps with a small drawing canvas: 32-bit pixels in the
 // 0x00BBGGRR layout (red in the low byte), pens and brushes one pixel wide,
 // move-to/line-to whose end point is not painted, filled rectangles, single

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing a sound device by name or number: the devices the sound system
 // offers, and the pure matcher both executables use for --input-device and
 // --output-device (and the window for the device remembered in zorvane.conf).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full duplex: one buffer played on the output while the input records
 // another, both at one rate and started together, so that recorded frame n
 // and played frame n are a fixed latency apart for the whole run. Samples

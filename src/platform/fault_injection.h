@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wrappers that pass every device call through to a real backend, log it by
 // name, and make chosen calls fail with a chosen code: for tests of every
 // failure path.

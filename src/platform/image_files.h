@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing and reading plot images as files: Windows BMP (24-bit) or PNG,
 // chosen by the file name's extension.
 #pragma once

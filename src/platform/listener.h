@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A listening network endpoint and the connections it accepted, for a
 // server polled from the message pump: no call blocks. Connections are
 // numbered; a number is valid until Close.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Services the instrument needs from its surroundings: message boxes, the
 // message pump, sleeping, a monotonic clock, file dialogs, clipboard,
 // printer, form images and starting other programs. The window implements

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding programs on the search path and starting them detached from the
 // instrument, by path with an argument list, never through a shell.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A timer as a platform runs it: the form owns it and decides its interval
 // and whether it runs; the platform fires it when its period has passed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wave-audio device interface the instrument drives: PCM formats, buffer
 // headers with a done flag the caller polls, and output/input devices whose
 // every call returns 0 or a non-zero error code. No callback reaches the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frequency bands over a block's bins: the fractional-octave bands (base-ten
 // octave ratio G = 10^(3/10), mid-band frequencies 1000 Hz x G^(x/b) for an
 // odd number b of bands per octave and 1000 Hz x G^((2x+1)/(2b)) for an even

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The power spectrum the readouts measure on: each block's raw samples under
 // their own window (seven-term Blackman-Harris, side lobes below -180 dB, so
 // far below a 16-bit floor), whatever window, gain and scale the display

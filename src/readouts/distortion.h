@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Distortion and noise of a tone, from one block's power spectrum
 // (BlockSpectrum: powers in full-scale units, a full-scale sine = 1):
 //

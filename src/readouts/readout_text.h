@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readouts as text: the NAME = VALUE lines the command line, the remote
 // control and the distortion window's copy give, the bands as CSV, the
 // reasons a readout cannot be trusted, and the remote control's settings.

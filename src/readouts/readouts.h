@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readouts of the live analyzer: distortion and noise figures and
 // fractional-octave band levels, measured on every block the processing
 // cycle converts (its raw samples, before the display's gain and window)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one folder network clients may have files written into (and read
 // from): without it every file command is refused; with it a name is taken
 // relative to it, and refused when it has a ".." part, leaves the folder

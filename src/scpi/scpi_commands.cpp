@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command table: the common commands, the generator, the analyzer and
 // the sweep. Each row is a header, its flags and a handler; the makers in
 // scpi_rows.h make the common kinds (a menu choice, a button cycled to a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command table's rows for images and data in the reply, files on the
 // instrument's machine and the remote control's own commands.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instrument's error queue and IEEE 488.2 status bytes: errors by their
 // standard numbers (-1xx command, -2xx execution, -3xx device-specific, -4xx
 // query errors), oldest first, at most kCapacity of them; the event status

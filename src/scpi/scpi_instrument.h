@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instrument as a SCPI device. Lines from the controlling client become
 // message units in a queue; Run, called from the message pump, takes them in
 // order and runs their commands, which act on the form through the remote

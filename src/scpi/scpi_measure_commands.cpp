@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command table's rows for the readouts (distortion and noise figures,
 // fractional-octave bands) and for the log sweep measurement. Settings go
 // through the remote control's "readout" and "measure" commands where it has

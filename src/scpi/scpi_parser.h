@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading SCPI program messages: one line holds message units separated by
 // ";", each a header (a common command "*IDN?" or keywords joined by ":",
 // "?" for a query) and parameters separated by ",". Keywords match a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameter helpers and row makers shared by the command tables.
 #include "scpi/scpi_rows.h"
 

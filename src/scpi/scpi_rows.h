@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the command tables are made of: parameter readers that queue the
 // standard error when a parameter does not fit, and makers that turn the
 // common kinds of command into one row each. A new command is a row in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The network side of the instrument: one controlling client at a time on a
 // listener, its bytes cut into lines for the instrument and its responses
 // sent back, all from Poll, which the message pump calls. Others who connect

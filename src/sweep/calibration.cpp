@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calibration of the sweep: a pass over the measuring chain alone records,
 // per display point, how far its response lies from the level of the ninth
 // sweep point; later passes add that correction (the arithmetic is in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stepped sweep: FIXED/SWP, the number of points, the loop switch and the
 // pass itself. A pass plays one tone per point, each on the centre of an
 // analyzer bin, captures one block of it, folds its spectrum into the peak

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instrument's window:
 //   zorvane [--audio=system|pulse|portaudio|loopback[:FILTER,...]] [--input-device=NAME]
 //           [--output-device=NAME]

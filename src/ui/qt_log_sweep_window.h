@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log sweep measurement's own window (non-modal, beside the instrument's
 // form): entries, START/STOP, progress, status, four plots (magnitude and
 // phase on a log frequency axis, distortion, impulse response), a cursor

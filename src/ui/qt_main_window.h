@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instrument's window: one widget per control model, placed at the
 // model's (scaled) position, mirroring its caption, colours, state and range,
 // and forwarding clicks, scrolls, keys and mouse events to the model's event

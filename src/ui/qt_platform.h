@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform services on Qt: modal message boxes, the event loop, file
 // dialogs, clipboard, printer and starting other programs; and a QTimer for
 // every timer model of the form.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SCPI server in the window: Qt's event loop wakes it when its listener
 // has something (a socket notifier) and when it asks to be polled again (a
 // timer). Commands then run inside the event loop, nested in whatever pumps

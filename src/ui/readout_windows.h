@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readouts' own windows, beside the form: "Distortion" (the distortion
 // and noise figures) and "Octave Bands" (the band levels as bars), each
 // non-modal, opened from the Display menu, refreshed after every analysed

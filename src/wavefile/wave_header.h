@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RIFF/WAVE header of a file the analyzer reads: where its samples are
 // and in what format, or the reason it cannot be read.
 #pragma once

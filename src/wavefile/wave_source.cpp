@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WAV file as an analyzer source: opening and checking RIFF/WAVE
 // headers, rewinding, closing, and switching the data source between the
 // sound card and the file.

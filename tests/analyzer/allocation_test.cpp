@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One analyzer block, from the captured bytes to the drawn frame and the readouts, must not
 // touch the heap; typing into a text box must not copy its whole text for every key.
 // The test program's operator new counts allocations on this thread while counting is on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The display modes with their remembered settings, the scale buttons and
 // labels, the reference level, and the colour and cursor menus.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the plot shows of real signals: levels that hold from frame to frame
 // through the built-in cable and across transform sizes.
 #include <gtest/gtest.h>

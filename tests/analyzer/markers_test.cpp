@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frequency window scroll bars, the markers and the pointer readouts.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames drawn into DisplayBitmap and WaterfallBitmap.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak frequency, vertical scales, average / peak hold and the mapping onto display points.
 #include <gtest/gtest.h>
 

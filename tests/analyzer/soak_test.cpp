@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An hour of the analyzer running at 44,100 Hz with 1024-point blocks, in
 // virtual time: every buffer the device fills is analysed (none is lost for
 // want of a queued buffer) and the heap does not grow while it runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window table, real transform (against FFTW) and sample conversion.
 #include <fftw3.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvane.conf and the choice of devices it remembers.
 #include "app/audio_devices.h"
 

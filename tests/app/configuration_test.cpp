@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: what a restart brings back, what a damaged file does,
 // and that no crash or failed write ever loses the file.
 #include "app/configuration.h"

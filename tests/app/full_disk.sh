@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Saving the settings onto a full file system leaves the old file intact:
 # a small tmpfs holds the settings folder, filled to the last byte, and the
 # instrument quits after changing a setting. Needs root for the mount;

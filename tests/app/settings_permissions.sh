@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Zorvane.cfg as an ordinary user finds it: a file of mode 000 (cannot be
 # read) or 0444 (cannot be written), holding a waterfall at 8192 points, in
 # a folder everyone may write, keeps its contents and mode through a start

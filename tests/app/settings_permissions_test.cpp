@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvane.conf as an ordinary user finds it: a file of mode 000 or 0444 in a
 // folder everyone may write keeps its contents and mode through a start and
 // a choice of devices, which then is not remembered; and a file is kept

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Settings through two runs of zorvane-cli script on one prepared settings
 # folder ($XDG_CONFIG_HOME/zorvane/Zorvane.cfg): what the first run sets in
 # the waterfall, the frequency and the time display comes back in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two buffer waits: a buffer that is already done costs nothing, the
 // time-out flag makes the wait for buffer A give up after one pass with the
 // device reset and restarted, and a wait sleeps until the buffer is full

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the end-to-end scripts (sourced): the checks that skip a test
 # when the sound server it needs is missing, and a recorder that keeps the
 # null sink's latency short.

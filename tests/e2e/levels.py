@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the remote-control script of the level test and judges its output.
 
   levels.py script RATE TONES...       prints the script for one run

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end through the analyzer's live input: one zorvane-cli process plays
 # a sine into the PulseAudio null sink "zloop" (scripts/start-pulse.sh) and,
 # at the same time, analyzes the sink's monitor with the analyzer (START),

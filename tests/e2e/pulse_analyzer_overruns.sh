@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end: the analyzer runs for 30 seconds in real time on the PulseAudio
 # null sink's monitor (scripts/start-pulse.sh) at 44,100 Hz with 1024-point
 # transforms, mono, while the same zorvane-cli process plays a tone into the

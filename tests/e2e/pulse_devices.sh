@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end choice of devices: two more PulseAudio null sinks, "zdev_a" and
 # "zdev_b". Through PortAudio (--audio=portaudio) they are reached through
 # ALSA devices defined in an .asoundrc in the test's own home (a "type pulse"

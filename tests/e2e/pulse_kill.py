@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The sound server killed under a running instrument.
 
 For each scenario (the analyzer running, a sweep running, the generator's

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end: the sweep measures a real filter. A LADSPA filter is loaded in
 # front of the PulseAudio null sink "zloop" (module-ladspa-sink, plug-ins of
 # swh-plugins): a single-band parametric section (-8 dB at 2 kHz, one octave)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end: levels read off the plot are the true levels. sox makes tones
 # at known levels, paplay plays them into the PulseAudio null sink "zloop"
 # (scripts/start-pulse.sh), and zorvane-cli analyzes the sink's monitor at

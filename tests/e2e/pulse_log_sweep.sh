@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end: the log sweep through PortAudio over the PulseAudio null sink
 # "zloop" (scripts/start-pulse.sh) with a real LADSPA filter in between: a
 # module-ladspa-sink running the single-band parametric equalizer of

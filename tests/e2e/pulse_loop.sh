@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end through the PortAudio input: the generator plays a 1000 Hz sine
 # into the PulseAudio null sink "zloop" (scripts/start-pulse.sh) and
 # `zorvane-cli record` records the sink's monitor through the WaveIn backend,

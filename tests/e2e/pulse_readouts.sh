@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end: the readouts through the sound card read what they read from
 # the file. numpy makes the signals (tests/readouts/readouts_sink.py): a tone
 # with H2 at -60 dBc, H3 at -70 dBc and noise at -90 dBFS, one at THD -90 dB

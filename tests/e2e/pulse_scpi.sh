@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The SCPI server through the PulseAudio null sink "zloop": PyVISA sets a
 # tone, starts the analyzer and fetches the spectrum from zorvane-cli serve
 # playing into the sink and listening to its monitor (tests/scpi/pyvisa_e2e.py

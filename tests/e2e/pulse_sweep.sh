@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end: a 64-point sweep through PortAudio over the PulseAudio null
 # sink "zloop" (scripts/start-pulse.sh). The generator plays each tone into
 # the sink and the analyzer records it back from the sink's monitor; the

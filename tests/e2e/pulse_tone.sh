@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end: the generator plays through the PortAudio backend into the
 # PulseAudio null sink "zloop" (scripts/start-pulse.sh), while parec records
 # the sink's monitor independently of the program. Each waveform is switched

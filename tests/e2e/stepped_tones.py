@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The reference of the end-to-end LADSPA sweep: sox's stepped tones, as
 recorded from the filter sink's monitor, measured by numpy.
 

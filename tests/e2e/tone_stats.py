@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Measures a recorded tone and checks it against expectations.
 
 Reads 16-bit little-endian PCM, either raw (--raw RATE CHANNELS) or a WAV

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Batch analysis draws only the frame it shows: whatever the display, hold
 // and length of the run, its printout, image and numbers must be those of a
 // run that draws every block as the window does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbers behind the plot: File > Export Data in the window and the CSV
 // of zorvane-cli analyze.
 #include "export/data_export.h"

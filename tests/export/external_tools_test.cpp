@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The volume mixer, the help document and the About box: other programs are
 // found on PATH and started by path with their arguments as a list, never
 // through a shell. Fake programs record how they were started.

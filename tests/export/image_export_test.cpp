@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving, copying and printing the display: the form image, the graphic
 // composed on the companion window, and the plot bitmap.
 #include <gtest/gtest.h>

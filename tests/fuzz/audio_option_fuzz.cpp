@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The --audio option's text, loopback:FILTER,... above all: any text is
 // either refused with a message or gives a cable whose filters can be
 // designed and run. A recording through the chain must not crash or read out

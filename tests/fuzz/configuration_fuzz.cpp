@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: any bytes replayed through the handlers leave the
 // instrument in a state it can write back as 196 bytes that settle: a whole
 // file written by the instrument loads to the same settings again. (The

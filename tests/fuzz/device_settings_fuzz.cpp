@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zorvane.conf as any text, and any device name: the remembered values read
 // back the same after a rewrite, a value set cannot add or break a line, and
 // the device matcher either finds a device of the right direction or says

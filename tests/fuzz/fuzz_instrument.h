@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One instrument for a fuzz target's whole run. Building one costs
 // milliseconds under the sanitizers (megabytes of fresh arrays and bitmaps),
 // far more than most inputs' own work, so a target builds it once and puts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SCPI parser and the command table behind it: any bytes a client sends,
 // cut into lines as the server cuts them, must neither crash nor read or
 // write out of bounds; every unit is looked up in the table and its error

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The remote control's script reader and the instrument behind it: any text
 // read as a script must neither crash nor read or write out of bounds.
 // Commands that reach the file system (bitmap, clipboard, dialog) and the end of the

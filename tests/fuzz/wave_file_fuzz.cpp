@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WAV files as the analyzer's source: any bytes are either refused at open
 // with a message or read block by block to the end of their data, without
 // reading out of bounds and without a block the file does not hold.

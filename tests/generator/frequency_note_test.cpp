@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scenarios: each row runs ';'-separated actions on a fresh instrument, then checks. Actions:
 // clicks (out mode low mid high set up down oct+ oct-), type:<keys> ("\r" presses Enter), enter
 // (press and release), erase, paste:<text> (after one key), text:<text> (program-written),

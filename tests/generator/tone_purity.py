@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The generator's triangle and square as `zorvane-cli tone` writes them,
 judged by numpy: over one loop (found as the shortest stretch the file
 repeats) the mean lies within 1 LSB of zero and the highest and lowest

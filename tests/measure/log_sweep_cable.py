@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The log sweep measurement over the cable's simulated devices, checked
 against references it does not share: steady tones played through the same
 cable (zorvane-cli playrec) and analysed here with numpy, the filters'

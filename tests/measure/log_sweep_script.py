@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The remote control's measure commands over the cable: a measurement that
 runs while later commands run nested in it (as they do in a sweep), its
 numbers against the files it writes, refusals as messages, and a stop from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log sweep measurement: what is refused, the sweep's own deconvolution,
 // a measurement over the cable that fails, stops or is refused, and its
 // files. The figures against independent references are

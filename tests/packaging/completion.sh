@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The bash completion of zorvane-cli against the built program: what it
 # offers after each of a few command lines.
 #   completion.sh COMPLETION_FILE ZORVANE_CLI

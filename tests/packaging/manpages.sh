@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The generated manual pages: they render without a warning from man or
 # groff, and every long option of every subcommand's --help is in them.
 #   manpages.sh MAN_DIR PROGRAM...

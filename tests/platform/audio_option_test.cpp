@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The --audio option: the device and the simulated device under test, and
 // every text that must be refused with a message naming it.
 #include "platform/audio_option.h"

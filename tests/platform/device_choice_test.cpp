@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing a sound device by a part of its name or by its number, against a
 // made-up device list (no sound card needed).
 #include "platform/device_choice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device worker: a call that returns in time gives its result, one that
 // blocks is given up within its limit and leaves every later call refused at
 // once, and watched streams are looked at while the worker idles.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both sound libraries' backends (PortAudio's and the PulseAudio one) against the default
 // devices (a PulseAudio null sink in CI; skipped without them). Only the mechanics are
 // checked here; the e2e tests check the samples.

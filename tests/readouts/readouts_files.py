@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The readouts of `zorvane-cli analyze` on WAV files made by numpy, against
 numpy's own figures for the same samples (signals.py) and against what the
 signals were made of:

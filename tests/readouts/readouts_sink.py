@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The sound-card half of the readouts' end-to-end test (tests/e2e/
 pulse_readouts.sh): the signals, the remote-control script that reads the
 readouts while a signal plays into the null sink, and the judgement that the

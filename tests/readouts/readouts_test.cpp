@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readouts' own arithmetic where the end-to-end checks (readouts_files.py,
 // e2e/pulse_readouts.sh) cannot reach it: every part of the spectrum's
 // assembly, the offset's removal, the clipping test's edges, the choice of

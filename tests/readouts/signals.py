@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Test signals for the readouts, and numpy's own figures for them.
 
 The signals are 16-bit mono WAV files at 44,100 Hz. The reference figures are

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """zorvane-cli serve driven like a bench instrument: PyVISA with its pure-Python
 backend over TCPIP::127.0.0.1::PORT::SOCKET (a free port the server picks).
 A tone is set, the analyzer started and its spectrum fetched (as text and as

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Generator changes while the analyzer runs never pile loops on the stack.
 
 Every frequency or waveform change with the output on restarts a running

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A marker on the plot column where a tone peaks names the tone: through the
 remote control over the cable, tones at 44,100 Hz are analysed at 1024 and
 8192 points; the column with the highest display value is found, and the

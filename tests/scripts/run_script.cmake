@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one remote-control script on the loopback and compares what it prints
 # with the expected output. Each script gets an empty settings folder.
 file(REMOVE_RECURSE ${WORK})

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The swept response through the remote control over the cable's simulated
 device under test (virtual time), read from the exported data: every measured
 point of a -8 dB peaking section at 2 kHz (one octave wide) and of a 5 kHz

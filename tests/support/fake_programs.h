@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fake programs for the tests of starting other programs: a folder whose
 // name a shell would take apart, put in front of nothing else on PATH, and
 // programs in it that record how they were started.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole instrument for tests: the form on a virtual clock, the loopback
 // cable behind fault-injecting wrappers, and a private settings folder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WAV files for tests, built chunk by chunk.
 #pragma once
 

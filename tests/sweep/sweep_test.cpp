@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stepped sweep on the loopback cable in virtual time: where its tones
 // lie, how it stops, loops and calibrates, and what it gives back when done.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analyzer's loop runs inside the START click and keeps the window alive
 // by pumping Qt's events: the readouts follow each block, other widgets still
 // work, and closing the window in the middle of a run ends everything in order.

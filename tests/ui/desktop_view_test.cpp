@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as a Linux desktop user expects it: radio marks for choices and
 // none for commands, Alt letters and shortcuts, Ctrl+A and Escape in the
 // frequency box, and the Audio Devices dialog.

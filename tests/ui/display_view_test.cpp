@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The display settings as the window shows them: the plot's cursor, background
 // colours, live repaints while the analyzer runs, fitting scale labels.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exports in the real window on Qt's offscreen platform: the form image
 // grabbed from the window, Qt's clipboard, printing through Qt's print
 // dialog into a PDF file, the save dialogs, and the help document's viewer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl+O in the window on what the analyzer cannot read, and a file cut
 // short while it plays: a message naming the problem within a second. (A
 // folder never gets that far: the file dialog opens it.)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frequency entry and the note display as a user reaches them in the
 // window: keys typed into the real text box, clicks on the real buttons.
 #include <gtest/gtest.h>

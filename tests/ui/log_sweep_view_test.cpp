@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log sweep window over the cable: the menu item opens it, typed entries
 // and START reach the model, the plots show the model's curves and the
 // pointer reads them there.

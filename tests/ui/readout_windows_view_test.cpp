@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readouts' windows: opened from the Display menu as windows of their
 // own that leave the form usable, following the blocks of a run, keeping
 // what they showed while held, copying it as text, and showing the readouts'

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sweep runs inside the START click in the real window: the trace grows
 // on the plot while it runs, the window still answers clicks, and STOP ends
 // it after the point it is measuring.

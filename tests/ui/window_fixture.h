@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instrument in a real window on Qt's offscreen platform, wired as the
 // program wires it, with the loopback cable as its sound card.
 #pragma once

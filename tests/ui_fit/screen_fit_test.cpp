@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on a screen too small for it: a 1280 x 900 screen at a scale
 // factor of 2 leaves 640 x 450 device-independent pixels, less than the
 // form needs. Its own program, as the screen and the factor are fixed when

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # WAV files made by other tools through `zorvane-cli analyze`:
 #   - sox files at 8 and 16 bits, mono and stereo (16-bit), 8000 to 48000 Hz
 #     and 16000 Hz: the peak lies within a quarter of a bin of the tone, on

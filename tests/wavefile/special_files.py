@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What is not a WAV file the analyzer can read, through `zorvane-cli analyze`
 and the remote control's file dialog: a named pipe, a folder, a device node, a
 file nobody may read, a header of 64 MiB of empty chunks, and (remote control

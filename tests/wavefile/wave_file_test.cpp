@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WAV files as the analyzer's source: the header reader, and the file source
 // under the handlers that can run while it plays.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform without a screen: a virtual (or real) clock, message boxes
 // written to a sink, file dialogs answered from a queue, timers fired while
 // messages are pumped, and user events delivered through the message pump

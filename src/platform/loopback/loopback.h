@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in virtual cable: what the output device plays is what the input
 // device records, converted from 44,100 Hz to the capture rate by a
 // band-limited resampler (libsamplerate), with silence when nothing plays.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stages of the cable's simulated device under test, one line sample at
 // a time: a second-order section, a pure delay or a memoryless polynomial.
 #include <cmath>

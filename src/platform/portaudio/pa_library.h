@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PortAudio's process-wide state: initialised once on first use and
 // terminated after the last device that uses it is gone, with the device
 // worker every blocking call goes through. Private to the PortAudio backend.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound card's output and input as wave devices, and what the two share.
 // Private to the PortAudio backend.
 #pragma once

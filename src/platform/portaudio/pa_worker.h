@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device worker: the one thread on which every PortAudio call that can
 // block runs (opening, starting, stopping and closing streams, format
 // queries, PortAudio's start and end). The caller waits for each call only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound card through PortAudio: the devices it offers, the choice among
 // them, and the output and input built on them. The backend's parts:
 //   pa_library    PortAudio's start and end, and the blocking calls as jobs;

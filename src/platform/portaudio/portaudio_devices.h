@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real sound card through PortAudio: the default input and output
 // devices, or the ones the user chose.
 #pragma once

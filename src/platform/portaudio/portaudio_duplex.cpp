@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PortAudio's callback thread copies the caller's buffer to the output and
 // the input into the caller's recording, and publishes how far it got; it
 // neither locks nor allocates. Opening, starting and closing the stream run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full duplex on the sound card: one PortAudio stream with an input and an
 // output, so that the two run off one clock from one start.
 #pragma once

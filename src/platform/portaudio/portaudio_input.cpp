@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound card's input: buffers queued on a handle in order, filled by a
 // PortAudio stream and flagged done. The caller's thread opens, starts,
 // stops and closes the stream through the device worker; PortAudio's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound card's output: one looping buffer per handle, played by a
 // PortAudio stream that exists only while a buffer plays, so that an idle
 // handle keeps the sound card free. The caller's thread opens, starts and

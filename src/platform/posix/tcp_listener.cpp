@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TCP listening with POSIX sockets: every socket non-blocking, all of them in
 // one epoll set whose descriptor is the ready handle.
 #include <arpa/inet.h>

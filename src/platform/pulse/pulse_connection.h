@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one connection to the PulseAudio server (or PipeWire's PulseAudio
 // service) that the sound card's devices share: a threaded main loop of
 // libpulse and its context. Private to the PulseAudio backend.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PulseAudio backend's parts:
 //   pulse_connection   the server connection, its main loop, the device list;
 //   pulse_output, pulse_input   the two wave devices.

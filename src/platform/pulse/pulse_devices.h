@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound card through a PulseAudio server (or PipeWire's PulseAudio
 // service): its sinks and sources, the choice among them, and the output and
 // input built on them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound card's input on a PulseAudio record stream: buffers queued on a
 // handle in order, filled from the stream and flagged done.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound card's output on PulseAudio: one looping buffer per handle,
 // played by a playback stream that exists only while a buffer plays. The
 // stream's write callback copies the loop straight into the server's

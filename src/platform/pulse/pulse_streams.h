@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound card's output and input as wave devices on PulseAudio streams.
 // Private to the PulseAudio backend.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real sound card, through whichever library reaches it: the PulseAudio
 // server (or PipeWire's PulseAudio service) when one answers, PortAudio
 // otherwise, or the one --audio names. Both executables pick their devices
