@@ -177,9 +177,14 @@ bool TZorvaneForm::RunCaptureLoop() {
   int slot = 1;
   // Wait until the recording buffer is half full, queue the other one, then
   // wait for the recording one to complete. The buffers record
-  // CaptureRecordBytes each, so the position counts in those.
-  auto waitHalf = [&]() {
+  // CaptureRecordBytes each, so the position counts in those. A block length
+  // chosen while the run goes on changes that figure before the buffer
+  // recording now (queued at the old length) is replaced: once that buffer
+  // is full it is past its half whatever the position says, and nothing
+  // else is queued that could move the position on.
+  auto waitHalf = [&](const WaveHeader& recording) {
     for (;;) {
+      if (recording.Done()) return true;
       const uint32_t bytes = CaptureRecordBytes();
       const uint32_t half = bytes / 2u;
       const uint32_t r = S.CapturePosition.Bytes % bytes;
@@ -199,7 +204,7 @@ bool TZorvaneForm::RunCaptureLoop() {
     ++blocks;
     if (S.InputSource != 1) return true;
     if (slot == 1) {
-      if (!waitHalf()) return false;
+      if (!waitHalf(S.CaptureHeaderA)) return false;
       ResetHeaderB();
       PrepareHeaderB();
       QueueBufferB();
@@ -228,7 +233,7 @@ bool TZorvaneForm::RunCaptureLoop() {
       TimeoutTimer->SetEnabled(false);
       slot = 2;
     } else {
-      if (!waitHalf()) return false;
+      if (!waitHalf(S.CaptureHeaderB)) return false;
       ResetHeaderA();
       PrepareHeaderA();
       QueueBufferA();
