@@ -19,7 +19,8 @@ end with status 1 and that message, its file not written. A fifth as often
 the server is frozen (SIGSTOP) under the measurement instead: a server that
 stops answering leaves PortAudio's calls blocked for ever, and the
 measurement must still fail, once its recording has stood still for three
-seconds, within the same two seconds more. Prints one line per run and the
+seconds, within the same two seconds more (a killed server that PortAudio
+sees as a silent one is given that time too). Prints one line per run and the
 slowest answer per scenario.
 
 usage: pulse_kill.py ZORVANE_CLI [RUNS_PER_SCENARIO [AUDIO]]
@@ -50,9 +51,9 @@ SCRIPTS = {
     "sweep": ["click SweepBtn", "click SweepStartBtn", "clock", "wait 30000"],
     "tone": ["click OutputBtn", "wait 300", "clock"] + ["click WaveformBtn", "wait 100"] * 300,
     # The commands after "measure start" run while it measures; the wait
-    # outlasts the four-second sweep, so the state is asked for once the
-    # measurement has failed.
-    "measure-script": ["measure start --seconds 4", "clock", "wait 5000",
+    # outlasts the four-second sweep and a stalled recording's three seconds,
+    # so the state is asked for once the measurement has failed.
+    "measure-script": ["measure start --seconds 4", "clock", "wait 8000",
                        "measure get State", "measure get Status"],
     "measure-script-frozen": ["measure start --seconds 4", "clock", "wait 8000",
                               "measure get State", "measure get Status"],
@@ -63,6 +64,7 @@ MEASURE_CLI = ["measure", "--audio=system", "--seconds", "4"]
 SCENARIOS = list(SCRIPTS) + ["measure-cli", "measure-cli-frozen"]
 # How long a measurement's recording may stand still before it fails.
 STALL = 3.0
+STALLED = "delivered nothing for"
 MESSAGE = "message [Wave Device Message]"
 MEASURE_FAILED = "The measurement failed: the sound "
 
@@ -181,7 +183,10 @@ def run_once(cli, audio, scenario, delay, root):
         said = [(t, l) for t, l in after
                 if l.startswith("message [") or l.startswith("zorvane-cli: the measurement")]
         answered = said[0][0] if scenario.startswith("measure-script") else ended
-        if answered > ANSWER_LIMIT + (STALL if frozen else 0.0):
+        # A killed server sometimes leaves PortAudio waiting on ALSA without an
+        # error, as a frozen one does: the stalled recording ends it then.
+        stalled = frozen or STALLED in said[0][1]
+        if answered > ANSWER_LIMIT + (STALL if stalled else 0.0):
             return "answered after %.2f s: %s" % (answered, " | ".join(l for _, l in after)), \
                 answered, None
         return None, answered, said[0][1]
