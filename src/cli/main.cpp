@@ -24,6 +24,7 @@
 #include "app/script.h"
 #include "app/version.h"
 #include "cli/analyze.h"
+#include "cli/audio_choice.h"
 #include "cli/measure.h"
 #include "cli/record.h"
 #include "cli/serve.h"
@@ -38,69 +39,17 @@ using namespace zorvane;
 
 namespace {
 
-// The devices named on the command line; false (after saying why) when a
-// name matches no device or several.
-bool ChooseDevices(const SoundCard& card, const std::string& output, const std::string& input,
-                   DeviceChoice& choice) {
-  std::string error;
-  if (card.Choose(output, input, choice, error)) return true;
-  std::cerr << "zorvane-cli: " << error << "\n";
-  return false;
-}
-
 int RunScript(const std::string& audio, const std::string& file, const std::string& outputDevice,
               const std::string& inputDevice) {
-  AudioOption option;
-  if (!audio.empty()) {
-    std::string error;
-    if (!ParseAudioOption(audio, option, error)) {
-      std::cerr << "zorvane-cli: " << error << "\n";
-      return 1;
-    }
-  }
-  const bool named = !outputDevice.empty() || !inputDevice.empty();
-  if (named && option.Choice == AudioOption::Device::Loopback) {
-    std::cerr << "zorvane-cli: --input-device and --output-device choose sound card devices, "
-                 "not the built-in loopback\n";
-    return 1;
-  }
-  std::unique_ptr<SoundCard> soundCard;
-  if (option.Choice != AudioOption::Device::Loopback)
-    soundCard = std::make_unique<SoundCard>(option.Library);
-  auto choice = std::make_shared<DeviceChoice>();
-  if (named) {
-    if (!ChooseDevices(*soundCard, outputDevice, inputDevice, *choice)) return 1;
-    option.Choice = AudioOption::Device::System;
-  }
-  std::string description;
-  bool system = false;
-  if (named) {
-    system = true;
-  } else if (option.Choice == AudioOption::Device::System) {
-    if (!soundCard->HasDefaultDevices(&description)) {
-      std::cerr << "zorvane-cli: no sound card found (" << description << ")\n";
-      return 2;
-    }
-    system = true;
-  } else if (option.Choice == AudioOption::Device::Automatic) {
-    system = soundCard->HasDefaultDevices(&description);
-  }
+  AudioChoice audioChoice;
+  if (const int status = ChooseAudio(audio, outputDevice, inputDevice, audioChoice, std::cerr))
+    return status;
+  const bool system = audioChoice.System;
   HeadlessPlatform platform(!system);
-  std::unique_ptr<LoopbackCable> cable;
-  AudioDevices devices;
-  WaveOut* out;
-  WaveIn* in;
-  if (system) {
-    devices = soundCard->Open(choice);
-    out = devices.Out.get();
-    in = devices.In.get();
-    std::cerr << "zorvane-cli: audio: sound card (" << devices.Description << ")\n";
-  } else {
-    cable = std::make_unique<LoopbackCable>(platform, option.Cable);
-    out = &cable->Out();
-    in = &cable->In();
-    std::cerr << "zorvane-cli: audio: built-in loopback\n";
-  }
+  OpenedAudio opened;
+  OpenAudio(audioChoice, platform, opened, std::cerr);
+  WaveOut* out = opened.Out;
+  WaveIn* in = opened.In;
   platform.Output = [](const std::string& line) { std::cout << line << std::endl; };
 
   std::ifstream fileStream;
@@ -122,8 +71,8 @@ int RunScript(const std::string& audio, const std::string& file, const std::stri
       [](const std::string& line) { std::cerr << line << std::endl; });
   // The log sweep measurement on the same devices, through full duplex.
   std::unique_ptr<FullDuplex> duplex;
-  if (system) duplex = soundCard->Duplex(choice);
-  LogSweepModel measurement(platform, system ? *duplex : cable->Duplexer());
+  if (system) duplex = audioChoice.Card->Duplex(audioChoice.Devices);
+  LogSweepModel measurement(platform, system ? *duplex : opened.Cable->Duplexer());
   measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
   runner.AttachMeasurement(&measurement);
   const int errors = runner.Run(*input);
@@ -310,7 +259,10 @@ int main(int argc, char** argv) {
     const SoundCard card(library(recordAudio));
     auto choice = std::make_shared<DeviceChoice>();
     if (!inputDevice.empty()) {
-      if (!ChooseDevices(card, "", inputDevice, *choice)) return 1;
+      if (!card.Choose("", inputDevice, *choice, error)) {
+        std::cerr << "zorvane-cli: " << error << "\n";
+        return 1;
+      }
     } else if (!card.HasDefaultDevices(&description)) {
       std::cerr << "zorvane-cli: no sound card found (" << description << ")\n";
       return 2;

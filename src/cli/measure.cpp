@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "cli/audio_choice.h"
 #include "measure/measure_files.h"
 #include "measure/measurement.h"
 #include "platform/audio_option.h"
@@ -29,45 +30,18 @@ struct Duplex {
 
 // 0, or the exit status after saying why on `err`.
 int OpenDuplex(const DuplexChoice& choice, Duplex& d, std::ostream& err) {
-  AudioOption option;
-  std::string error;
-  if (!choice.Audio.empty() && !ParseAudioOption(choice.Audio, option, error)) {
-    err << "zorvane-cli: " << error << "\n";
-    return 1;
-  }
-  const bool named = !choice.OutputDevice.empty() || !choice.InputDevice.empty();
-  if (named && option.Choice == AudioOption::Device::Loopback) {
-    err << "zorvane-cli: --input-device and --output-device choose sound card devices, not the "
-           "built-in loopback\n";
-    return 1;
-  }
-  std::unique_ptr<SoundCard> card;
-  if (option.Choice != AudioOption::Device::Loopback)
-    card = std::make_unique<SoundCard>(option.Library);
-  auto devices = std::make_shared<DeviceChoice>();
-  std::string description;
-  bool system = named;
-  if (named) {
-    if (!card->Choose(choice.OutputDevice, choice.InputDevice, *devices, error)) {
-      err << "zorvane-cli: " << error << "\n";
-      return 1;
-    }
-  } else if (option.Choice == AudioOption::Device::System) {
-    if (!card->HasDefaultDevices(&description)) {
-      err << "zorvane-cli: no sound card found (" << description << ")\n";
-      return 2;
-    }
-    system = true;
-  } else if (option.Choice == AudioOption::Device::Automatic) {
-    system = card->HasDefaultDevices(&description);
-  }
+  AudioChoice audio;
+  if (const int status =
+          ChooseAudio(choice.Audio, choice.OutputDevice, choice.InputDevice, audio, err))
+    return status;
+  const bool system = audio.System;
   d.Platform = std::make_unique<HeadlessPlatform>(!system);
   if (system) {
-    d.Card = card->Duplex(devices);
+    d.Card = audio.Card->Duplex(audio.Devices);
     d.Device = d.Card.get();
     err << "zorvane-cli: audio: sound card\n";
   } else {
-    d.Cable = std::make_unique<LoopbackCable>(*d.Platform, option.Cable);
+    d.Cable = std::make_unique<LoopbackCable>(*d.Platform, audio.Option.Cable);
     d.Device = &d.Cable->Duplexer();
     err << "zorvane-cli: audio: built-in loopback\n";
   }

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "cli/audio_choice.h"
 #include "measure/log_sweep_model.h"
 #include "platform/audio_option.h"
 #include "platform/headless/headless_platform.h"
@@ -25,48 +26,21 @@ int RunServe(const ServeOptions& o) {
   scpi::FileAccess files;
   if (!o.AllowFiles.empty() && !files.Allow(o.AllowFiles, error)) return fail(error, 1);
 
-  AudioOption option;
-  if (!o.Audio.empty() && !ParseAudioOption(o.Audio, option, error)) return fail(error, 1);
-  const bool named = !o.OutputDevice.empty() || !o.InputDevice.empty();
-  if (named && option.Choice == AudioOption::Device::Loopback)
-    return fail(
-        "--input-device and --output-device choose sound card devices, not the built-in loopback",
-        1);
-  std::unique_ptr<SoundCard> card;
-  if (option.Choice != AudioOption::Device::Loopback)
-    card = std::make_unique<SoundCard>(option.Library);
-  auto choice = std::make_shared<DeviceChoice>();
-  if (named && !card->Choose(o.OutputDevice, o.InputDevice, *choice, error)) return fail(error, 1);
-  std::string description;
-  bool system = named;
-  if (!named && option.Choice == AudioOption::Device::System) {
-    if (!card->HasDefaultDevices(&description))
-      return fail("no sound card found (" + description + ")", 2);
-    system = true;
-  } else if (!named && option.Choice == AudioOption::Device::Automatic) {
-    system = card->HasDefaultDevices(&description);
-  }
+  AudioChoice audioChoice;
+  if (const int status =
+          ChooseAudio(o.Audio, o.OutputDevice, o.InputDevice, audioChoice, std::cerr))
+    return status;
+  const bool system = audioChoice.System;
 
   std::unique_ptr<Listener> listener = ListenTcp(host, port, error);
   if (!listener) return fail(error, 1);
 
   // Clients work in real time, whatever the audio: the clock is real.
   HeadlessPlatform platform(false);
-  std::unique_ptr<LoopbackCable> cable;
-  AudioDevices devices;
-  WaveOut* out;
-  WaveIn* in;
-  if (system) {
-    devices = card->Open(choice);
-    out = devices.Out.get();
-    in = devices.In.get();
-    std::cerr << "zorvane-cli: audio: sound card (" << devices.Description << ")\n";
-  } else {
-    cable = std::make_unique<LoopbackCable>(platform, option.Cable);
-    out = &cable->Out();
-    in = &cable->In();
-    std::cerr << "zorvane-cli: audio: built-in loopback\n";
-  }
+  OpenedAudio opened;
+  OpenAudio(audioChoice, platform, opened, std::cerr);
+  WaveOut* out = opened.Out;
+  WaveIn* in = opened.In;
   platform.Output = [](const std::string& line) { std::cout << line << std::endl; };
 
   TZorvaneForm form(platform, *out, *in);
@@ -74,8 +48,8 @@ int RunServe(const ServeOptions& o) {
     platform.AddTimer(t);
   // The log sweep measurement on the same devices, through full duplex.
   std::unique_ptr<FullDuplex> duplex;
-  if (system) duplex = card->Duplex(choice);
-  LogSweepModel measurement(platform, system ? *duplex : cable->Duplexer());
+  if (system) duplex = audioChoice.Card->Duplex(audioChoice.Devices);
+  LogSweepModel measurement(platform, system ? *duplex : opened.Cable->Duplexer());
   measurement.DevicesBusy = [&form] { return form.DevicesInUse(); };
   scpi::Instrument instrument(form, platform, files);
   instrument.AttachMeasurement(&measurement);

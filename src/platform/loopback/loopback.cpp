@@ -7,6 +7,8 @@
 #include <cmath>
 #include <set>
 
+#include "platform/wave_handles.h"
+
 namespace zorvane {
 
 namespace {
@@ -38,9 +40,7 @@ class LoopbackCable::Output : public WaveOut {
     return 0;
   }
   uint32_t Prepare(WaveHandle h, WaveHeader* hdr, uint32_t) override {
-    if (!open_.count(h)) return MMSYSERR_INVALHANDLE;
-    hdr->Flags.fetch_or(WHDR_PREPARED);
-    return 0;
+    return PrepareHeader(open_.count(h) != 0, hdr);
   }
   uint32_t Unprepare(WaveHandle h, WaveHeader* hdr, uint32_t) override {
     if (!open_.count(h)) return MMSYSERR_INVALHANDLE;
@@ -102,9 +102,7 @@ class LoopbackCable::Input : public WaveIn {
     return 0;
   }
   uint32_t Prepare(WaveHandle h, WaveHeader* hdr, uint32_t) override {
-    if (!Valid(h)) return MMSYSERR_INVALHANDLE;
-    hdr->Flags.fetch_or(WHDR_PREPARED);
-    return 0;
+    return PrepareHeader(Valid(h), hdr);
   }
   uint32_t Unprepare(WaveHandle h, WaveHeader* hdr, uint32_t) override {
     // A header that is not prepared needs nothing from the device: this

@@ -17,11 +17,11 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <thread>
 
 #include "platform/portaudio/pa_streams.h"
+#include "platform/wave_handles.h"
 
 namespace zorvane::pa {
 
@@ -220,16 +220,12 @@ class PortAudioIn : public WaveIn {
     if (e != paNoError) return ResultFor(e);
     h->Stream = job.Stream;
     overruns_.store(0);
-    *handle = next_++;
-    handles_[*handle] = std::move(h);
+    *handle = handles_.Add(std::move(h));
     return 0;
   }
 
   uint32_t Prepare(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
-    if (!Find(handle)) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    hdr->Flags.fetch_or(WHDR_PREPARED);
-    return 0;
+    return PrepareHeader(Find(handle) != nullptr, hdr);
   }
 
   uint32_t Unprepare(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
@@ -248,20 +244,14 @@ class PortAudioIn : public WaveIn {
   uint32_t AddBuffer(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
     InputHandle* h = Find(handle);
     if (!h) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    const uint32_t flags = hdr->Flags.load(std::memory_order_acquire);
-    if (!(flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-    if (flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-    if (!hdr->Data || hdr->BufferLength < h->Format.BlockAlign) return MMSYSERR_INVALPARAM;
+    if (const uint32_t refused = QueueableInputHeader(hdr, h->Format)) return refused;
     // Under the lock a dying handle takes: a buffer is either refused here
     // or handed back by the death.
     std::lock_guard<std::mutex> lock(h->Handing);
     if (h->Dead.load()) return kDeviceGone;
     const uint32_t tail = h->Tail.load(std::memory_order_relaxed);
     if (tail - h->Head.load(std::memory_order_acquire) >= kQueueSlots) return MMSYSERR_NOMEM;
-    hdr->BytesRecorded.store(0, std::memory_order_relaxed);
-    hdr->Flags.fetch_and(~WHDR_DONE, std::memory_order_relaxed);
-    hdr->Flags.fetch_or(WHDR_INQUEUE, std::memory_order_relaxed);
+    MarkQueued(*hdr);
     h->Queue[tail % kQueueSlots] = hdr;
     h->Tail.store(tail + 1, std::memory_order_release);
     return 0;
@@ -316,9 +306,8 @@ class PortAudioIn : public WaveIn {
     if (!h->Empty()) return WAVERR_STILLPLAYING;
     Stop(*h);
     const bool released = CloseStream(*h);
-    auto it = handles_.find(handle);
-    if (!released || !library_->Ok()) Forget(std::move(it->second));
-    handles_.erase(it);
+    std::unique_ptr<InputHandle> closed = handles_.Take(handle);
+    if (!released || !library_->Ok()) Forget(std::move(closed));
     return released ? 0 : kDeviceGone;
   }
 
@@ -331,10 +320,7 @@ class PortAudioIn : public WaveIn {
   }
 
  private:
-  InputHandle* Find(WaveHandle handle) {
-    auto it = handles_.find(handle);
-    return it == handles_.end() ? nullptr : it->second.get();
-  }
+  InputHandle* Find(WaveHandle handle) { return handles_.Find(handle); }
 
   // Stops the stream (the callback no longer runs when this returns); a
   // stop PortAudio does not finish in time kills the handle instead.
@@ -369,8 +355,7 @@ class PortAudioIn : public WaveIn {
 
   std::shared_ptr<Library> library_;
   Choice choice_;
-  WaveHandle next_ = 1;
-  std::map<WaveHandle, std::unique_ptr<InputHandle>> handles_;
+  HandleTable<InputHandle> handles_;
   std::atomic<uint64_t> overruns_{0};
   std::function<void()> notify_;
 };

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <map>
 
 #include "platform/portaudio/pa_streams.h"
+#include "platform/wave_handles.h"
 
 namespace zorvane::pa {
 
@@ -142,35 +142,26 @@ class PortAudioOut : public WaveOut {
     auto h = std::make_unique<OutputHandle>();
     h->Format = fmt;
     h->Device = device;
-    *handle = next_++;
-    handles_[*handle] = std::move(h);
+    *handle = handles_.Add(std::move(h));
     return 0;
   }
 
   uint32_t Prepare(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
-    if (!Find(handle)) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    hdr->Flags.fetch_or(WHDR_PREPARED);
-    return 0;
+    return PrepareHeader(Find(handle) != nullptr, hdr);
   }
 
   uint32_t Unprepare(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
     OutputHandle* h = Find(handle);
-    if (!h) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    if (h->Header == hdr && !h->Finished.load(std::memory_order_acquire))
-      return WAVERR_STILLPLAYING;
-    hdr->Flags.fetch_and(~WHDR_PREPARED);
-    return 0;
+    return UnprepareOutputHeader(h != nullptr, hdr, h ? h->Header : nullptr,
+                                 h && h->Finished.load(std::memory_order_acquire));
   }
 
   uint32_t Write(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
     OutputHandle* h = Find(handle);
     if (!h) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    if (!(hdr->Flags.load() & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-    const uint32_t loopBytes = hdr->BufferLength - hdr->BufferLength % h->Format.BlockAlign;
-    if (!hdr->Data || loopBytes == 0) return MMSYSERR_INVALPARAM;
+    uint32_t refused = 0;
+    const uint32_t loopBytes = PlayableBytes(hdr, h->Format, refused);
+    if (refused) return refused;
     // A second write replaces whatever this handle was playing.
     if (!StopPlaying(*h)) return kDeviceGone;
 
@@ -225,10 +216,9 @@ class PortAudioOut : public WaveOut {
     if (!h) return MMSYSERR_INVALHANDLE;
     if (h->Header && !h->Finished.load(std::memory_order_acquire)) return WAVERR_STILLPLAYING;
     const bool released = StopPlaying(*h);
-    auto it = handles_.find(handle);
+    std::unique_ptr<OutputHandle> closed = handles_.Take(handle);
     if (!released || !library_->Ok())
-      library_->Devices().Keep(std::shared_ptr<OutputHandle>(std::move(it->second)));
-    handles_.erase(it);
+      library_->Devices().Keep(std::shared_ptr<OutputHandle>(std::move(closed)));
     return released ? 0 : kDeviceGone;
   }
 
@@ -238,10 +228,7 @@ class PortAudioOut : public WaveOut {
   }
 
  private:
-  OutputHandle* Find(WaveHandle handle) {
-    auto it = handles_.find(handle);
-    return it == handles_.end() ? nullptr : it->second.get();
-  }
+  OutputHandle* Find(WaveHandle handle) { return handles_.Find(handle); }
 
   // Stops the stream at once and hands the buffer back marked done. False
   // when PortAudio did not let go of the stream in time: its callback may
@@ -273,8 +260,7 @@ class PortAudioOut : public WaveOut {
 
   std::shared_ptr<Library> library_;
   Choice choice_;
-  WaveHandle next_ = 1;
-  std::map<WaveHandle, std::unique_ptr<OutputHandle>> handles_;
+  HandleTable<OutputHandle> handles_;
 };
 
 }  // namespace

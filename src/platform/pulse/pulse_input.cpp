@@ -19,9 +19,9 @@
 #include <array>
 #include <cstring>
 #include <functional>
-#include <map>
 
 #include "platform/pulse/pulse_streams.h"
+#include "platform/wave_handles.h"
 
 namespace zorvane::pulse {
 
@@ -210,16 +210,12 @@ class PulseIn : public WaveIn {
       return result;
     }
     overruns_.store(0);
-    *handle = next_++;
-    handles_[*handle] = std::move(h);
+    *handle = handles_.Add(std::move(h));
     return 0;
   }
 
   uint32_t Prepare(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
-    if (!Find(handle)) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    hdr->Flags.fetch_or(WHDR_PREPARED);
-    return 0;
+    return PrepareHeader(Find(handle) != nullptr, hdr);
   }
 
   uint32_t Unprepare(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
@@ -237,17 +233,11 @@ class PulseIn : public WaveIn {
   uint32_t AddBuffer(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
     InputHandle* h = Find(handle);
     if (!h) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    const uint32_t flags = hdr->Flags.load(std::memory_order_acquire);
-    if (!(flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-    if (flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-    if (!hdr->Data || hdr->BufferLength < h->Format.BlockAlign) return MMSYSERR_INVALPARAM;
+    if (const uint32_t refused = QueueableInputHeader(hdr, h->Format)) return refused;
     LoopLock lock(conn_->Loop());
     if (h->Dead.load()) return kDeviceGone;
     if (h->Tail - h->Head >= kQueueSlots) return MMSYSERR_NOMEM;
-    hdr->BytesRecorded.store(0, std::memory_order_relaxed);
-    hdr->Flags.fetch_and(~WHDR_DONE, std::memory_order_relaxed);
-    hdr->Flags.fetch_or(WHDR_INQUEUE, std::memory_order_relaxed);
+    MarkQueued(*hdr);
     h->Queue[h->Tail++ % kQueueSlots] = hdr;
     if (h->Gap) overruns_.fetch_add(1, std::memory_order_relaxed);
     h->Gap = false;
@@ -302,7 +292,7 @@ class PulseIn : public WaveIn {
       if (!h->Empty()) return WAVERR_STILLPLAYING;
     }
     Release(*h);
-    handles_.erase(handle);
+    handles_.Take(handle);
     return 0;
   }
 
@@ -317,10 +307,7 @@ class PulseIn : public WaveIn {
   }
 
  private:
-  InputHandle* Find(WaveHandle handle) {
-    auto it = handles_.find(handle);
-    return it == handles_.end() ? nullptr : it->second.get();
-  }
+  InputHandle* Find(WaveHandle handle) { return handles_.Find(handle); }
 
   // Lets go of the stream: once this returns, its callbacks never run again.
   void Release(InputHandle& h) {
@@ -343,8 +330,7 @@ class PulseIn : public WaveIn {
 
   std::shared_ptr<Connection> conn_;
   Choice choice_;
-  WaveHandle next_ = 1;
-  std::map<WaveHandle, std::unique_ptr<InputHandle>> handles_;
+  HandleTable<InputHandle> handles_;
   std::atomic<uint64_t> overruns_{0};
   std::function<void()> notify_;
 };

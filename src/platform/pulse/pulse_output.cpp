@@ -8,9 +8,9 @@
 // the buffer has been played out.
 #include <algorithm>
 #include <cstring>
-#include <map>
 
 #include "platform/pulse/pulse_streams.h"
+#include "platform/wave_handles.h"
 
 namespace zorvane::pulse {
 
@@ -117,35 +117,26 @@ class PulseOut : public WaveOut {
     h->Format = fmt;
     h->Spec = spec;
     h->Device = ChosenName(*conn_, choice_, DeviceDirection::Output);
-    *handle = next_++;
-    handles_[*handle] = std::move(h);
+    *handle = handles_.Add(std::move(h));
     return 0;
   }
 
   uint32_t Prepare(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
-    if (!Find(handle)) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    hdr->Flags.fetch_or(WHDR_PREPARED);
-    return 0;
+    return PrepareHeader(Find(handle) != nullptr, hdr);
   }
 
   uint32_t Unprepare(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
     OutputHandle* h = Find(handle);
-    if (!h) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    if (h->Header == hdr && !h->Finished.load(std::memory_order_acquire))
-      return WAVERR_STILLPLAYING;
-    hdr->Flags.fetch_and(~WHDR_PREPARED);
-    return 0;
+    return UnprepareOutputHeader(h != nullptr, hdr, h ? h->Header : nullptr,
+                                 h && h->Finished.load(std::memory_order_acquire));
   }
 
   uint32_t Write(WaveHandle handle, WaveHeader* hdr, uint32_t) override {
     OutputHandle* h = Find(handle);
     if (!h) return MMSYSERR_INVALHANDLE;
-    if (!hdr) return MMSYSERR_INVALPARAM;
-    if (!(hdr->Flags.load() & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-    const uint32_t loopBytes = hdr->BufferLength - hdr->BufferLength % h->Format.BlockAlign;
-    if (!hdr->Data || loopBytes == 0) return MMSYSERR_INVALPARAM;
+    uint32_t refused = 0;
+    const uint32_t loopBytes = PlayableBytes(hdr, h->Format, refused);
+    if (refused) return refused;
     // A second write replaces whatever this handle was playing.
     StopPlaying(*h);
     if (!conn_->Ok()) return kDeviceGone;
@@ -209,7 +200,7 @@ class PulseOut : public WaveOut {
     if (!h) return MMSYSERR_INVALHANDLE;
     if (h->Header && !h->Finished.load(std::memory_order_acquire)) return WAVERR_STILLPLAYING;
     StopPlaying(*h);
-    handles_.erase(handle);
+    handles_.Take(handle);
     return 0;
   }
 
@@ -225,10 +216,7 @@ class PulseOut : public WaveOut {
   }
 
  private:
-  OutputHandle* Find(WaveHandle handle) {
-    auto it = handles_.find(handle);
-    return it == handles_.end() ? nullptr : it->second.get();
-  }
+  OutputHandle* Find(WaveHandle handle) { return handles_.Find(handle); }
 
   // Stops the stream at once and hands the buffer back marked done; once
   // this returns, the stream's callbacks never run again.
@@ -260,8 +248,7 @@ class PulseOut : public WaveOut {
 
   std::shared_ptr<Connection> conn_;
   Choice choice_;
-  WaveHandle next_ = 1;
-  std::map<WaveHandle, std::unique_ptr<OutputHandle>> handles_;
+  HandleTable<OutputHandle> handles_;
 };
 
 }  // namespace
