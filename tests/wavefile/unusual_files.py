@@ -8,7 +8,7 @@ plays. Each must be refused within a second
 with a message naming the problem, and analyze must end with status 1.
 Prints the table of what each entrance said.
 
-usage: special_files.py ZORVANE_CLI
+usage: unusual_files.py ZORVANE_CLI
 """
 import os
 import shutil
